@@ -1,0 +1,7 @@
+.PHONY: run test build
+run:
+	tools/run.sh
+test:
+	tools/test.sh
+build:
+	tools/build.sh

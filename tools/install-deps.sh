@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Duplink needs to build and test; does nothing when all are there.
+set -euo pipefail
+
+packages=(build-essential cmake qt6-base-dev qt6-serialport-dev qt6-qpa-plugins)
+
+missing=()
+for p in "${packages[@]}"; do
+    dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing: ${missing[*]}"
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+$sudo apt-get install -y -qq "${missing[@]}"
