@@ -1,0 +1,231 @@
+#include "QtSerialControl.h"
+
+#include "ModemLines.h"
+#include "OpenFailure.h"
+#include "PortDevice.h"
+#include "SerialError.h"
+#include "terminal/AnsiCodePage.h"
+
+#include <utility>
+
+#ifdef Q_OS_UNIX
+#include <termios.h>
+#endif
+
+QtSerialControl::QtSerialControl(QObject* parent) : SerialControl(parent) {
+    m_lineWatch.setInterval(kLineWatchMs);
+    connect(&m_lineWatch, &QTimer::timeout, this, &QtSerialControl::watchLines);
+    connect(&m_port, &QSerialPort::errorOccurred, this, &QtSerialControl::onError);
+}
+
+QtSerialControl::~QtSerialControl() {
+    close();
+}
+
+QString QtSerialControl::label() const {
+    return portLabel(m_commPort);
+}
+
+void QtSerialControl::setCommPort(qint16 port) {
+    if (port < kFirstPort || port > kLastPort)
+        throw SerialError(
+            QStringLiteral("COM%1: there is no such port (the ports are COM1 to COM16)").arg(port));
+    if (PortOpen())
+        throw SerialError(label() + QStringLiteral(": the port number cannot change while the "
+                                                   "port is open"));
+    m_commPort = port;
+}
+
+void QtSerialControl::setSettings(const QString& settings) {
+    QString problem;
+    const auto parsed = parseLineSettings(settings, &problem);
+    if (!parsed)
+        throw SerialError(QStringLiteral("%1: \"%2\" is not a valid setting: %3")
+                              .arg(label(), settings, problem));
+    if (PortOpen()) {
+        const QString refused = applyLine(*parsed);
+        if (!refused.isEmpty()) {
+            applyLine(m_settings);
+            throw SerialError(QStringLiteral("%1: the device refuses %2").arg(label(), refused));
+        }
+    }
+    m_settings = *parsed;
+}
+
+void QtSerialControl::setHandshaking(qint32 mode) {
+    if (mode < comNone || mode > comRTSXOnXOff)
+        throw SerialError(
+            QStringLiteral("%1: %2 is not a flow control (0 to 3)").arg(label()).arg(mode));
+    if (PortOpen()) {
+        const QString refused = applyHandshaking(mode);
+        if (!refused.isEmpty()) {
+            applyHandshaking(m_handshaking);
+            throw SerialError(QStringLiteral("%1: the device refuses %2").arg(label(), refused));
+        }
+        m_handshaking = mode;
+        applyOutputLines();
+        return;
+    }
+    m_handshaking = mode;
+}
+
+void QtSerialControl::setPortOpen(bool open) {
+    if (open == PortOpen())
+        return;
+    if (open)
+        this->open();
+    else
+        close();
+}
+
+void QtSerialControl::open() {
+    const QString device = deviceForPort(m_commPort);
+    if (device.isEmpty())
+        throw SerialError(
+            QStringLiteral("COM%1: no device is known for this port").arg(m_commPort));
+    // Open with plain settings first, so that a setting the device refuses can be named.
+    m_port.setPortName(device);
+    m_port.setBaudRate(9600);
+    m_port.setDataBits(QSerialPort::Data8);
+    m_port.setParity(QSerialPort::NoParity);
+    m_port.setStopBits(QSerialPort::OneStop);
+    m_port.setFlowControl(QSerialPort::NoFlowControl);
+    if (!m_port.open(QIODevice::ReadWrite)) {
+        const QString reason = openFailureReason(m_port.error(), m_port.errorString());
+        m_port.clearError();
+        throw SerialError(QStringLiteral("%1: %2").arg(label(), reason));
+    }
+    QString refused = applyLine(m_settings);
+    if (refused.isEmpty())
+        refused = applyHandshaking(m_handshaking);
+    if (!refused.isEmpty()) {
+        close();
+        throw SerialError(QStringLiteral("%1: the device refuses %2").arg(label(), refused));
+    }
+    applyOutputLines();
+    m_lines = readModemLines(m_port);
+    m_lineWatch.start();
+}
+
+void QtSerialControl::close() {
+    m_lineWatch.stop();
+    m_lines = LineSnapshot{};
+    if (m_port.isOpen())
+        m_port.close();
+    m_port.clearError();
+}
+
+QString QtSerialControl::applyLine(const LineSettings& s) {
+    static const struct {
+        char letter;
+        QSerialPort::Parity parity;
+    } parities[] = {{'n', QSerialPort::NoParity},
+                    {'e', QSerialPort::EvenParity},
+                    {'o', QSerialPort::OddParity},
+                    {'s', QSerialPort::SpaceParity},
+                    {'m', QSerialPort::MarkParity}};
+    QSerialPort::Parity parity = QSerialPort::NoParity;
+    for (const auto& p : parities) {
+        if (s.parity == QLatin1Char(p.letter))
+            parity = p.parity;
+    }
+    QString refused;
+    if (!m_port.setBaudRate(s.speed))
+        refused = QStringLiteral("the speed %1").arg(s.speed);
+    else if (!m_port.setParity(parity))
+        refused = QStringLiteral("the parity %1").arg(s.parity);
+    else if (!m_port.setDataBits(QSerialPort::DataBits(s.dataBits)))
+        refused = QStringLiteral("%1 data bits").arg(s.dataBits);
+    else if (!m_port.setStopBits(s.stopBits == 2 ? QSerialPort::TwoStop : QSerialPort::OneStop))
+        refused = QStringLiteral("%1 stop bits").arg(s.stopBits);
+    m_port.clearError();
+    return refused;
+}
+
+QString QtSerialControl::applyHandshaking(qint32 mode) {
+    const bool hardware = mode == comRTS || mode == comRTSXOnXOff;
+    const auto flow = hardware             ? QSerialPort::HardwareControl
+                      : mode == comXOnXoff ? QSerialPort::SoftwareControl
+                                           : QSerialPort::NoFlowControl;
+    bool ok = m_port.setFlowControl(flow);
+#ifdef Q_OS_UNIX
+    // Qt has no setting for both at once: add XON/XOFF on top of RTS/CTS by hand.
+    if (ok && mode == comRTSXOnXOff) {
+        termios t{};
+        const int fd = int(m_port.handle());
+        ok = ::tcgetattr(fd, &t) == 0;
+        t.c_iflag |= IXON | IXOFF;
+        ok = ok && ::tcsetattr(fd, TCSANOW, &t) == 0;
+    }
+#endif
+    m_port.clearError();
+    return ok ? QString() : QStringLiteral("the flow control %1").arg(mode);
+}
+
+void QtSerialControl::applyOutputLines() {
+    if (!PortOpen())
+        return;
+    // A device without modem lines refuses these; the values are kept all the same. Under
+    // RTS/CTS flow control the driver owns RTS.
+    if (m_port.flowControl() != QSerialPort::HardwareControl)
+        m_port.setRequestToSend(m_rts);
+    m_port.setDataTerminalReady(m_dtr);
+    m_port.clearError();
+}
+
+void QtSerialControl::setRTSEnable(bool on) {
+    m_rts = on;
+    applyOutputLines();
+}
+
+void QtSerialControl::setDTREnable(bool on) {
+    m_dtr = on;
+    applyOutputLines();
+}
+
+bool QtSerialControl::CTSHolding() const {
+    return readModemLines(m_port).cts;
+}
+
+bool QtSerialControl::DSRHolding() const {
+    return readModemLines(m_port).dsr;
+}
+
+bool QtSerialControl::CDHolding() const {
+    return readModemLines(m_port).dcd;
+}
+
+void QtSerialControl::setOutput(const QString& text) {
+    if (!PortOpen() || text.isEmpty())
+        return;
+    m_port.write(ansi::encode(text));
+    if (PortOpen())
+        m_port.flush();
+}
+
+QString QtSerialControl::Input() {
+    QByteArray received = std::exchange(m_unread, {});
+    if (PortOpen())
+        received += m_port.readAll();
+    return ansi::decode(received);
+}
+
+void QtSerialControl::onError(QSerialPort::SerialPortError error) {
+    // A device that went away keeps failing every read; close it once instead.
+    if (error == QSerialPort::ReadError || error == QSerialPort::ResourceError) {
+        m_unread += m_port.readAll();
+        close();
+    }
+}
+
+void QtSerialControl::watchLines() {
+    const LineSnapshot now = readModemLines(m_port);
+    const std::vector<qint16> events = lineEventsBetween(m_lines, now);
+    m_lines = now;
+    for (const qint16 code : events) {
+        if (!PortOpen())
+            break;
+        m_commEvent = code;
+        emit OnComm();
+    }
+}

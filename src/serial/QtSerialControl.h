@@ -1,0 +1,64 @@
+#pragma once
+
+#include "LineEvents.h"
+#include "LineSettings.h"
+#include "SerialControl.h"
+
+#include <QSerialPort>
+#include <QTimer>
+
+// The serial control on a real device, through QSerialPort.
+class QtSerialControl final : public SerialControl {
+    Q_OBJECT
+public:
+    explicit QtSerialControl(QObject* parent = nullptr);
+    ~QtSerialControl() override;
+
+    qint16 CommPort() const override { return m_commPort; }
+    void setCommPort(qint16 port) override;
+    QString Settings() const override { return m_settings.toString(); }
+    void setSettings(const QString& settings) override;
+    qint32 Handshaking() const override { return m_handshaking; }
+    void setHandshaking(qint32 mode) override;
+    bool PortOpen() const override { return m_port.isOpen(); }
+    void setPortOpen(bool open) override;
+    bool RTSEnable() const override { return m_rts; }
+    void setRTSEnable(bool on) override;
+    bool DTREnable() const override { return m_dtr; }
+    void setDTREnable(bool on) override;
+    bool CTSHolding() const override;
+    bool DSRHolding() const override;
+    bool CDHolding() const override;
+    void setOutput(const QString& text) override;
+    QString Input() override;
+    qint16 CommEvent() const override { return m_commEvent; }
+
+    // Bytes received and not yet taken by Input.
+    qint64 bytesWaiting() const { return m_unread.size() + m_port.bytesAvailable(); }
+
+    // How often the input lines are looked at while the port is open.
+    static constexpr int kLineWatchMs = 20;
+
+private:
+    void open();
+    void close();
+    QString label() const;
+    // Each returns what the device refused, or an empty text.
+    QString applyLine(const LineSettings& s);
+    QString applyHandshaking(qint32 mode);
+    void applyOutputLines();
+    void onError(QSerialPort::SerialPortError error);
+    void watchLines();
+
+    mutable QSerialPort m_port;
+    // What was received before the device went away, kept for the next Input.
+    QByteArray m_unread;
+    QTimer m_lineWatch;
+    LineSnapshot m_lines;
+    qint16 m_commPort = 1;
+    LineSettings m_settings;
+    qint32 m_handshaking = comNone;
+    bool m_rts = false;
+    bool m_dtr = true;
+    qint16 m_commEvent = 0;
+};

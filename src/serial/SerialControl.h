@@ -1,0 +1,67 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+// Values of CommEvent that report a line change or a ring.
+enum CommEventCode : qint16 {
+    comEvCTS = 3,
+    comEvDSR = 4,
+    comEvCD = 5,
+    comEvRing = 6,
+};
+
+// Values of Handshaking.
+enum HandshakeCode : qint32 {
+    comNone = 0,
+    comXOnXoff = 1,
+    comRTS = 2,
+    comRTSXOnXOff = 3,
+};
+
+// One serial port as the terminal sees it. Writes that the control cannot accept throw
+// SerialError and leave the previous value in force; reads never throw. Everything runs on
+// the user-interface thread.
+class SerialControl : public QObject {
+    Q_OBJECT
+public:
+    using QObject::QObject;
+
+    // Port number 1..16; may change only while the port is closed.
+    virtual qint16 CommPort() const = 0;
+    virtual void setCommPort(qint16 port) = 0;
+
+    // "speed,parity,data,stop", for example "9600,n,8,1"; applied at once while open.
+    virtual QString Settings() const = 0;
+    virtual void setSettings(const QString& settings) = 0;
+
+    // 0 none, 1 XON/XOFF, 2 RTS/CTS, 3 both.
+    virtual qint32 Handshaking() const = 0;
+    virtual void setHandshaking(qint32 mode) = 0;
+
+    virtual bool PortOpen() const = 0;
+    virtual void setPortOpen(bool open) = 0;
+
+    // Output lines: kept while closed, applied while open.
+    virtual bool RTSEnable() const = 0;
+    virtual void setRTSEnable(bool on) = 0;
+    virtual bool DTREnable() const = 0;
+    virtual void setDTREnable(bool on) = 0;
+
+    // Input lines; off while closed or when the device has no modem lines.
+    virtual bool CTSHolding() const = 0;
+    virtual bool DSRHolding() const = 0;
+    virtual bool CDHolding() const = 0;
+
+    // Sends the text at once, one byte per character. Ignored while closed.
+    virtual void setOutput(const QString& text) = 0;
+    // Everything received since the last read, one character per byte.
+    virtual QString Input() = 0;
+
+    // The code being reported, valid inside OnComm.
+    virtual qint16 CommEvent() const = 0;
+
+signals:
+    // A line change or a ring (CommEvent says which). Never raised for received data.
+    void OnComm();
+};
