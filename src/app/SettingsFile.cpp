@@ -1,0 +1,192 @@
+#include "SettingsFile.h"
+
+#include "terminal/AnsiCodePage.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QtEndian>
+
+#include <array>
+#include <cstring>
+#include <variant>
+
+namespace {
+
+using FieldRef = std::variant<QString*, double*, qint16*>;
+
+std::array<FieldRef, kRecordCount> fieldsOf(SettingsRecord& r) {
+    std::array<FieldRef, kRecordCount> f = {&r.ProductName, &r.ProductVersion, &r.CreatedFolder,
+                                            &r.CreatedDate, &r.CreatedTime,    &r.ResultsFolder,
+                                            &r.Reserved1,   &r.Reserved2,      &r.Language};
+    for (int c = 0; c < 2; ++c) {
+        PortSettings& p = r.Channel[c];
+        const int base = 9 + 7 * c;
+        f[base + 0] = &p.Port;
+        f[base + 1] = &p.SettingsText;
+        f[base + 2] = &p.Speed;
+        f[base + 3] = &p.Parity;
+        f[base + 4] = &p.DataBits;
+        f[base + 5] = &p.StopBits;
+        f[base + 6] = &p.Flow;
+    }
+    return f;
+}
+
+QByteArray encodeField(const FieldRef& field) {
+    QByteArray out;
+    if (auto* text = std::get_if<QString*>(&field)) {
+        const QByteArray bytes = ansi::encode(**text).left(kMaxTextBytes);
+        quint16 length = qToLittleEndian(quint16(bytes.size()));
+        out.append(reinterpret_cast<const char*>(&length), 2);
+        out.append(bytes);
+    } else if (auto* date = std::get_if<double*>(&field)) {
+        quint64 bits = 0;
+        std::memcpy(&bits, *date, sizeof bits);
+        bits = qToLittleEndian(bits);
+        out.append(reinterpret_cast<const char*>(&bits), 8);
+    } else {
+        quint16 value = qToLittleEndian(quint16(*std::get<qint16*>(field)));
+        out.append(reinterpret_cast<const char*>(&value), 2);
+    }
+    return out;
+}
+
+enum class Decoded { Ok, Missing, Unreadable };
+
+// Reads one field from the start of its record; `record` holds whatever of the record the
+// file has.
+Decoded decodeField(const QByteArray& record, const FieldRef& field) {
+    const auto* data = reinterpret_cast<const uchar*>(record.constData());
+    if (auto* text = std::get_if<QString*>(&field)) {
+        if (record.size() < 2)
+            return Decoded::Missing;
+        const quint16 length = qFromLittleEndian<quint16>(data);
+        if (length > kMaxTextBytes)
+            return Decoded::Unreadable;
+        if (record.size() < 2 + length)
+            return Decoded::Missing;
+        **text = ansi::decode(record.mid(2, length));
+    } else if (auto* date = std::get_if<double*>(&field)) {
+        if (record.size() < 8)
+            return Decoded::Missing;
+        const quint64 bits = qFromLittleEndian<quint64>(data);
+        std::memcpy(*date, &bits, sizeof bits);
+    } else {
+        if (record.size() < 2)
+            return Decoded::Missing;
+        *std::get<qint16*>(field) = qint16(qFromLittleEndian<quint16>(data));
+    }
+    return Decoded::Ok;
+}
+
+bool endsWithSeparator(const QString& path) {
+    return path.endsWith(QLatin1Char('/')) || path.endsWith(QDir::separator());
+}
+
+} // namespace
+
+QString settingsFileName() {
+    return kProductName + QLatin1Char(' ') + kProductVersion + QStringLiteral(".eng");
+}
+
+bool PathExists(const QString& path) {
+    if (path.isEmpty())
+        return false;
+    const QFileInfo info(path);
+    return endsWithSeparator(path) ? info.isDir() : info.exists();
+}
+
+double toOleDate(const QDateTime& when) {
+    static const QDate epoch(1899, 12, 30);
+    const double days = double(epoch.daysTo(when.date()));
+    return days + when.time().msecsSinceStartOfDay() / 86400000.0;
+}
+
+void ResetSettings(SettingsRecord& r, const QString& DataFolder, const QDateTime& now) {
+    r.ProductName = kProductName;
+    r.ProductVersion = kProductVersion;
+    r.CreatedFolder = DataFolder;
+    r.CreatedDate = toOleDate(QDateTime(now.date(), QTime(0, 0)));
+    r.CreatedTime = now.time().toString(QStringLiteral("HH:mm:ss"));
+    r.ResultsFolder = DataFolder;
+    r.Reserved1 = 0;
+    r.Reserved2 = 1;
+    r.Language = 0;
+    for (int c = 0; c < 2; ++c) {
+        r.Channel[c] = PortSettings{QString::number(c + 1), QStringLiteral("9600,n,8,1"),
+                                    QStringLiteral("9600"), QStringLiteral("n"),
+                                    QStringLiteral("8"),    QStringLiteral("1"),
+                                    QStringLiteral("0")};
+    }
+}
+
+QByteArray encodeSettings(const SettingsRecord& record) {
+    SettingsRecord copy = record;
+    QByteArray out(kRecordLength * kRecordCount, '\0');
+    int n = 0;
+    for (const FieldRef& field : fieldsOf(copy)) {
+        const QByteArray bytes = encodeField(field);
+        std::memcpy(out.data() + n * kRecordLength, bytes.constData(), size_t(bytes.size()));
+        ++n;
+    }
+    return out;
+}
+
+FileOutcome SaveSettings(const SettingsRecord& record, const QString& filePath) {
+    QByteArray content = encodeSettings(record);
+    QFile old(filePath);
+    if (old.size() > content.size() && old.open(QIODevice::ReadOnly)) {
+        old.seek(content.size());
+        content += old.readAll();
+    }
+    QSaveFile file(filePath);
+    const auto failed = [&](const QString& reason) {
+        return FileOutcome{
+            false, QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(filePath), reason)};
+    };
+    if (!file.open(QIODevice::WriteOnly))
+        return failed(file.errorString());
+    if (file.write(content) != content.size())
+        return failed(file.errorString());
+    if (!file.commit())
+        return failed(file.errorString());
+    return {};
+}
+
+LoadOutcome LoadSettings(SettingsRecord& record, const QString& filePath, const QString& DataFolder,
+                         const QDateTime& now) {
+    SettingsRecord defaults;
+    ResetSettings(defaults, DataFolder, now);
+
+    QFile file(filePath);
+    bool readable = file.open(QIODevice::ReadOnly);
+    const QByteArray content = readable ? file.readAll() : QByteArray();
+    file.close();
+
+    SettingsRecord loaded;
+    const auto targets = fieldsOf(loaded);
+    const auto fallbacks = fieldsOf(defaults);
+    for (int n = 0; readable && n < kRecordCount; ++n) {
+        const QByteArray rec = content.mid(qsizetype(n) * kRecordLength, kRecordLength);
+        switch (decodeField(rec, targets[size_t(n)])) {
+        case Decoded::Ok:
+            break;
+        case Decoded::Missing:
+            std::visit([&](auto* to) { *to = *std::get<decltype(to)>(fallbacks[size_t(n)]); },
+                       targets[size_t(n)]);
+            break;
+        case Decoded::Unreadable:
+            readable = false;
+            break;
+        }
+    }
+    if (readable) {
+        record = loaded;
+        return {};
+    }
+    record = defaults;
+    QFile::remove(filePath);
+    return LoadOutcome{true, SaveSettings(record, filePath)};
+}

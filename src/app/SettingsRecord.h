@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QString>
+
+// One channel's port settings, as the texts shown in its six setting fields plus the serial
+// control's settings string.
+struct PortSettings {
+    QString Port;
+    QString SettingsText;
+    QString Speed;
+    QString Parity;
+    QString DataBits;
+    QString StopBits;
+    QString Flow;
+};
+
+// Every setting that survives a restart, in the settings file's record order.
+struct SettingsRecord {
+    QString ProductName;
+    QString ProductVersion;
+    QString CreatedFolder;
+    double CreatedDate = 0; // days since 30 December 1899
+    QString CreatedTime;
+    QString ResultsFolder;
+    qint16 Reserved1 = 0;
+    qint16 Reserved2 = 0;
+    qint16 Language = 0; // 0 English, 1 Russian
+    PortSettings Channel[2];
+};
+
+inline const QString kProductName = QStringLiteral("Duplink");
+inline const QString kProductVersion = QStringLiteral("v.2.1");
