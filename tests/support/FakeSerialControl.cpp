@@ -1,0 +1,85 @@
+#include "FakeSerialControl.h"
+
+#include "serial/SerialError.h"
+
+namespace {
+
+// Ports held open by fakes, so that two fakes on one port behave like two programs.
+QSet<qint16>& portsInUse() {
+    static QSet<qint16> ports;
+    return ports;
+}
+
+QString name(qint16 port) {
+    return QStringLiteral("COM%1 (fake)").arg(port);
+}
+
+} // namespace
+
+FakeSerialControl::~FakeSerialControl() {
+    if (m_open)
+        portsInUse().remove(m_commPort);
+}
+
+void FakeSerialControl::setCommPort(qint16 port) {
+    if (port < 1 || port > 16)
+        throw SerialError(QStringLiteral("COM%1: there is no such port").arg(port));
+    if (m_open)
+        throw SerialError(name(m_commPort) + QStringLiteral(": the port is open"));
+    m_commPort = port;
+}
+
+void FakeSerialControl::setSettings(const QString& settings) {
+    QString problem;
+    const auto parsed = parseLineSettings(settings, &problem);
+    if (!parsed)
+        throw SerialError(name(m_commPort) + QStringLiteral(": ") + problem);
+    if (m_refused.contains(settings))
+        throw SerialError(name(m_commPort) + QStringLiteral(": the device refuses ") + settings);
+    m_settings = *parsed;
+}
+
+void FakeSerialControl::setHandshaking(qint32 mode) {
+    if (mode < 0 || mode > 3)
+        throw SerialError(name(m_commPort) + QStringLiteral(": no such flow control"));
+    m_handshaking = mode;
+}
+
+void FakeSerialControl::setPortOpen(bool open) {
+    if (open == m_open)
+        return;
+    if (!open) {
+        m_open = false;
+        portsInUse().remove(m_commPort);
+        return;
+    }
+    if (!m_openFailure.isEmpty())
+        throw SerialError(m_openFailure);
+    if (portsInUse().contains(m_commPort))
+        throw SerialError(name(m_commPort) + QStringLiteral(": in use by another program"));
+    portsInUse().insert(m_commPort);
+    m_open = true;
+    ++m_opens;
+}
+
+void FakeSerialControl::setOutput(const QString& text) {
+    if (m_open)
+        m_written += text;
+}
+
+QString FakeSerialControl::Input() {
+    if (!m_open)
+        return {};
+    return std::exchange(m_input, {});
+}
+
+void FakeSerialControl::setInputLines(bool cts, bool dsr, bool cd) {
+    m_cts = cts;
+    m_dsr = dsr;
+    m_cd = cd;
+}
+
+void FakeSerialControl::raiseEvent(qint16 code) {
+    m_event = code;
+    emit OnComm();
+}
