@@ -1,5 +1,6 @@
 #include "QtSerialControl.h"
 
+#include "DeviceSettingsCheck.h"
 #include "ModemLines.h"
 #include "OpenFailure.h"
 #include "PortDevice.h"
@@ -12,7 +13,7 @@
 #include <termios.h>
 #endif
 
-QtSerialControl::QtSerialControl(QObject* parent) : SerialControl(parent) {
+QtSerialControl::QtSerialControl(QObject* parent) : SerialControl(parent), m_port(this) {
     m_lineWatch.setInterval(kLineWatchMs);
     connect(&m_lineWatch, &QTimer::timeout, this, &QtSerialControl::watchLines);
     connect(&m_port, &QSerialPort::errorOccurred, this, &QtSerialControl::onError);
@@ -138,6 +139,8 @@ QString QtSerialControl::applyLine(const LineSettings& s) {
         refused = QStringLiteral("%1 data bits").arg(s.dataBits);
     else if (!m_port.setStopBits(s.stopBits == 2 ? QSerialPort::TwoStop : QSerialPort::OneStop))
         refused = QStringLiteral("%1 stop bits").arg(s.stopBits);
+    if (refused.isEmpty())
+        refused = settingsRefusedByDevice(m_port.handle(), s);
     m_port.clearError();
     return refused;
 }
