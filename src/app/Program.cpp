@@ -6,6 +6,7 @@
 #include "serial/PortDevice.h"
 #include "serial/SerialControl.h"
 #include "serial/SerialError.h"
+#include "terminal/CommandEditing.h"
 #include "ui/Captions.h"
 #include "ui/Colours.h"
 #include "ui/ComboText.h"
@@ -34,6 +35,7 @@ Program::Program(Form1& form, SerialControl& port1, SerialControl& port2, Seams 
             connect(ch.ui->Combo[size_t(f)], &QComboBox::activated, this,
                     [this, &ch, f] { Combo_Click(ch, f); });
         }
+        connectCommandEditing(*ch.ui);
     }
     connect(&m_form, &Form1::unloading, this, &Program::Form_Unload);
     connect(m_form.mnu_Exit, &QAction::triggered, this, &Program::mnu_Exit_Click);

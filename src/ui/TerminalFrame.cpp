@@ -16,6 +16,8 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include <limits>
+
 namespace {
 
 const char* const kLineNames[6] = {"RTS", "DTR", "CTS", "DSR", "DCD", "RI"};
@@ -102,6 +104,7 @@ ChannelControls buildTerminalFrame(const ChannelLayout& l, QWidget* client) {
 
     c.commandBox = place<QLineEdit>(f, l.commandBox, QStringLiteral("AT"));
     c.commandBox->setAccessibleName(QStringLiteral("Command"));
+    c.commandBox->setMaxLength(std::numeric_limits<int>::max());
     QFont commandFont(QStringLiteral("Courier New"));
     commandFont.setStyleHint(QFont::Monospace);
     commandFont.setPointSizeF(l.commandFontPoints);
@@ -132,8 +135,7 @@ ChannelControls buildTerminalFrame(const ChannelLayout& l, QWidget* client) {
 
     // The port panel keeps the platform's own colours.
     c.portPanel = place<QGroupBox>(f, l.portPanel, QLatin1String(l.portPanelCaption));
-    c.portPanel->setPalette(QApplication::palette());
-    c.portPanel->setAutoFillBackground(true);
+    paintBackground(c.portPanel, QApplication::palette().color(QPalette::Window));
     buildPortPanel(c, l);
 
     c.applyTimer = new QTimer(client);
