@@ -1,0 +1,39 @@
+#pragma once
+
+#include "FakeSerialControl.h"
+#include "app/Program.h"
+#include "ui/Form1.h"
+
+#include <QDateTime>
+#include <QStringList>
+
+#include <memory>
+
+// The window with fake serial controls and recorded dialogs, for tests. Script the fakes, then
+// start().
+class WindowHarness {
+public:
+    WindowHarness();
+    ~WindowHarness();
+
+    void start();
+
+    template <class W> W* find(const QString& objectName) const {
+        return form.findChild<W*>(objectName);
+    }
+
+    Form1 form;
+    FakeSerialControl port1;
+    FakeSerialControl port2;
+    std::unique_ptr<Program> program;
+
+    struct Message {
+        QString title;
+        QString text;
+    };
+    QList<Message> messages;
+    QStringList folderTitles;
+    QString folderAnswer;
+    int beeps = 0;
+    QDateTime now{QDate(2026, 12, 5), QTime(14, 3, 9)};
+};

@@ -1,0 +1,261 @@
+#include "PtyPair.h"
+#include "serial/QtSerialControl.h"
+#include "serial/SerialError.h"
+#include "terminal/AnsiCodePage.h"
+
+#include <QRandomGenerator>
+#include <QSerialPort>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <atomic>
+#include <termios.h>
+#include <thread>
+
+namespace {
+
+// Port 3 and 4 are the ones these tests point at pseudo-terminals.
+constexpr qint16 kPort = 3;
+
+void pointPortAt(qint16 port, const QString& device) {
+    qputenv("DUPLINK_COM" + QByteArray::number(port), device.toLocal8Bit());
+}
+
+QByteArray everyByte() {
+    QByteArray all;
+    for (int b = 0; b < 256; ++b)
+        all += char(b);
+    return all;
+}
+
+// Lets the control's port read what arrived until `count` bytes wait or time runs out.
+bool waitForBytes(QtSerialControl& control, qint64 count, int timeoutMs = 5000) {
+    QElapsedTimer clock;
+    clock.start();
+    while (control.bytesWaiting() < count && clock.elapsed() < timeoutMs)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    return control.bytesWaiting() >= count;
+}
+
+QString errorOf(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const SerialError& e) {
+        return e.description();
+    }
+    return {};
+}
+
+termios slaveTermios(const PtyPair& pty) {
+    // The master reports the settings of its slave.
+    termios t{};
+    ::tcgetattr(pty.master(), &t);
+    return t;
+}
+
+} // namespace
+
+class SerialPtyTest : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void everyByteValueBothWays();
+    void oneMegabyteArrivesInOneInput();
+    void settingsAreAppliedAtOpenAndWhileOpen();
+    void refusedSettingsKeepTheOldInForce();
+    void portNumberRules();
+    void openFailuresNameThePortAndDevice();
+    void peerClosingClosesThePortQuietly();
+    void ptyLinesReadOffAndOutputLinesAreKept();
+
+private:
+    std::unique_ptr<PtyPair> m_pty;
+};
+
+void SerialPtyTest::init() {
+    m_pty = std::make_unique<PtyPair>();
+    QVERIFY(m_pty->isValid());
+    pointPortAt(kPort, m_pty->slavePath());
+}
+
+void SerialPtyTest::everyByteValueBothWays() {
+    QtSerialControl control;
+    control.setCommPort(kPort);
+    control.setPortOpen(true);
+    QVERIFY(control.PortOpen());
+
+    QVERIFY(m_pty->write(everyByte()));
+    QVERIFY(waitForBytes(control, 256));
+    const QString received = control.Input();
+    QCOMPARE(ansi::encode(received), everyByte());
+    QCOMPARE(control.Input(), QString());
+
+    control.setOutput(ansi::decode(everyByte()));
+    QCOMPARE(m_pty->read(256), everyByte());
+}
+
+void SerialPtyTest::oneMegabyteArrivesInOneInput() {
+    QtSerialControl control;
+    control.setCommPort(kPort);
+    control.setPortOpen(true);
+
+    QByteArray data(1 << 20, Qt::Uninitialized);
+    QRandomGenerator random(7);
+    for (char& b : data)
+        b = char(random.bounded(256));
+    std::atomic<bool> written{false};
+    std::thread writer([&] {
+        m_pty->write(data);
+        written = true;
+    });
+    // No Input in between: all of it must wait in the control until asked for.
+    const bool arrived = waitForBytes(control, data.size(), 30000);
+    writer.join();
+    QVERIFY(written);
+    QVERIFY(arrived);
+    const QByteArray got = ansi::encode(control.Input());
+    QCOMPARE(got.size(), data.size());
+    QVERIFY(got == data);
+}
+
+void SerialPtyTest::settingsAreAppliedAtOpenAndWhileOpen() {
+    QtSerialControl control;
+    control.setCommPort(kPort);
+    control.setSettings(QStringLiteral("19200,n,8,2"));
+    control.setPortOpen(true);
+    termios t = slaveTermios(*m_pty);
+    QCOMPARE(cfgetospeed(&t), speed_t(B19200));
+    QVERIFY(t.c_cflag & CSTOPB);
+
+    control.setSettings(QStringLiteral("115200,n,8,1"));
+    t = slaveTermios(*m_pty);
+    QCOMPARE(cfgetospeed(&t), speed_t(B115200));
+    QVERIFY(!(t.c_cflag & CSTOPB));
+    QCOMPARE(control.Settings(), QStringLiteral("115200,n,8,1"));
+}
+
+void SerialPtyTest::refusedSettingsKeepTheOldInForce() {
+    QtSerialControl control;
+    control.setCommPort(kPort);
+    control.setSettings(QStringLiteral("4800,n,8,1"));
+    control.setPortOpen(true);
+
+    const QStringList malformed = {"9600,x,8,1", "fast,n,8,1", "0,n,8,1",  "-9600,n,8,1",
+                                   "9600,n,9,1", "9600,n,8,3", "9600,n,8", "9600,n,8,1,1",
+                                   "",           " 9600,n,8,1"};
+    for (const QString& s : malformed) {
+        const QString error = errorOf([&] { control.setSettings(s); });
+        QVERIFY2(error.startsWith(QStringLiteral("COM3 (%1): ").arg(m_pty->slavePath())),
+                 qPrintable(s + QStringLiteral(" -> ") + error));
+        QCOMPARE(control.Settings(), QStringLiteral("4800,n,8,1"));
+    }
+
+    // A pseudo-terminal cannot do parity: the device refuses it and the old speed stays too.
+    const QString refused = errorOf([&] { control.setSettings(QStringLiteral("9600,e,8,1")); });
+    QVERIFY2(refused.contains(QStringLiteral("refuses the parity e")), qPrintable(refused));
+    QCOMPARE(control.Settings(), QStringLiteral("4800,n,8,1"));
+    const termios t = slaveTermios(*m_pty);
+    QCOMPARE(cfgetospeed(&t), speed_t(B4800));
+    QVERIFY(!(t.c_cflag & PARENB));
+    QVERIFY(control.PortOpen());
+
+    // Upper-case parity is understood and kept in the form the fields list.
+    control.setSettings(QStringLiteral("9600,N,8,1"));
+    QCOMPARE(control.Settings(), QStringLiteral("9600,n,8,1"));
+
+    // Refused at open: the open fails and says why.
+    control.setPortOpen(false);
+    control.setSettings(QStringLiteral("9600,o,8,1"));
+    const QString atOpen = errorOf([&] { control.setPortOpen(true); });
+    QVERIFY2(atOpen.contains(QStringLiteral("refuses the parity o")),
+             qPrintable(atOpen + QStringLiteral(" | ") + control.Settings()));
+    QVERIFY(!control.PortOpen());
+}
+
+void SerialPtyTest::portNumberRules() {
+    QtSerialControl control;
+    control.setCommPort(kPort);
+    for (qint16 bad : {qint16(0), qint16(17), qint16(-1)}) {
+        QVERIFY(!errorOf([&] { control.setCommPort(bad); }).isEmpty());
+        QCOMPARE(control.CommPort(), kPort);
+    }
+    control.setPortOpen(true);
+    const QString whileOpen = errorOf([&] { control.setCommPort(5); });
+    QVERIFY(whileOpen.startsWith(QStringLiteral("COM3 (")));
+    QCOMPARE(control.CommPort(), kPort);
+    QVERIFY(control.PortOpen());
+    QVERIFY(!errorOf([&] { control.setHandshaking(4); }).isEmpty());
+    QCOMPARE(control.Handshaking(), 0);
+}
+
+void SerialPtyTest::openFailuresNameThePortAndDevice() {
+    pointPortAt(4, QStringLiteral("/dev/duplink-no-such-device"));
+    QtSerialControl missing;
+    missing.setCommPort(4);
+    QCOMPARE(errorOf([&] { missing.setPortOpen(true); }),
+             QStringLiteral("COM4 (/dev/duplink-no-such-device): No such device"));
+    QVERIFY(!missing.PortOpen());
+
+    QtSerialControl first;
+    first.setCommPort(kPort);
+    first.setPortOpen(true);
+    pointPortAt(4, m_pty->slavePath());
+    QtSerialControl second;
+    second.setCommPort(4);
+    QCOMPARE(errorOf([&] { second.setPortOpen(true); }),
+             QStringLiteral("COM4 (%1): in use by another program").arg(m_pty->slavePath()));
+    QVERIFY(!second.PortOpen());
+    QVERIFY(first.PortOpen());
+
+    // Once the first lets go, the second opens.
+    first.setPortOpen(false);
+    second.setPortOpen(true);
+    QVERIFY(second.PortOpen());
+}
+
+void SerialPtyTest::peerClosingClosesThePortQuietly() {
+    QtSerialControl control;
+    control.setCommPort(kPort);
+    control.setPortOpen(true);
+    auto* port = control.findChild<QSerialPort*>();
+    QVERIFY(port);
+    QSignalSpy errors(port, &QSerialPort::errorOccurred);
+    QSignalSpy events(&control, &SerialControl::OnComm);
+
+    QVERIFY(m_pty->write("bye"));
+    QTest::qWait(100);
+    m_pty->closeMaster();
+    QTRY_VERIFY_WITH_TIMEOUT(!control.PortOpen(), 2000);
+    QTest::qWait(300);
+    QVERIFY2(errors.count() <= 2, qPrintable(QString::number(errors.count())));
+    QCOMPARE(events.count(), 0);
+    // What came before the device went away is not lost.
+    QCOMPARE(control.Input(), QStringLiteral("bye"));
+    control.setOutput(QStringLiteral("ignored while closed"));
+    QVERIFY(!control.CTSHolding());
+}
+
+void SerialPtyTest::ptyLinesReadOffAndOutputLinesAreKept() {
+    QtSerialControl control;
+    control.setCommPort(kPort);
+    QVERIFY(!control.CTSHolding() && !control.DSRHolding() && !control.CDHolding());
+    control.setRTSEnable(true);
+    control.setDTREnable(false);
+    control.setPortOpen(true);
+    QSignalSpy events(&control, &SerialControl::OnComm);
+    QTest::qWait(5 * QtSerialControl::kLineWatchMs);
+    QVERIFY(!control.CTSHolding() && !control.DSRHolding() && !control.CDHolding());
+    QCOMPARE(events.count(), 0);
+    QVERIFY(control.RTSEnable());
+    QVERIFY(!control.DTREnable());
+    control.setRTSEnable(false);
+    control.setDTREnable(true);
+    QVERIFY(!control.RTSEnable());
+    QVERIFY(control.DTREnable());
+    control.setHandshaking(2);
+    QCOMPARE(control.Handshaking(), 2);
+    QVERIFY(slaveTermios(*m_pty).c_cflag & CRTSCTS);
+}
+
+QTEST_MAIN(SerialPtyTest)
+#include "test_serial_pty.moc"

@@ -1,0 +1,180 @@
+#include "serial/LineEvents.h"
+#include "serial/LineSettings.h"
+#include "serial/OpenFailure.h"
+#include "serial/PortDevice.h"
+#include "serial/SerialControl.h"
+#include "serial/SerialError.h"
+
+#include <QTest>
+
+using Events = std::vector<qint16>;
+Q_DECLARE_METATYPE(Events)
+
+class SerialRulesTest : public QObject {
+    Q_OBJECT
+private slots:
+    void settingsStrings_data();
+    void settingsStrings();
+    void defaultDeviceMapping_data();
+    void defaultDeviceMapping();
+    void environmentNamesAnyDevice();
+    void portNumberText();
+    void openFailureReasons();
+    void lineEvents_data();
+    void lineEvents();
+};
+
+void SerialRulesTest::settingsStrings_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("inForce"); // empty when refused
+    QTest::newRow("default") << "9600,n,8,1"
+                             << "9600,n,8,1";
+    QTest::newRow("fast") << "115200,n,8,1"
+                          << "115200,n,8,1";
+    QTest::newRow("any speed") << "250000,m,5,2"
+                               << "250000,m,5,2";
+    QTest::newRow("upper-case parity") << "1200,E,7,1"
+                                       << "1200,e,7,1";
+    QTest::newRow("parity letter") << "9600,x,8,1"
+                                   << "";
+    QTest::newRow("zero speed") << "0,n,8,1"
+                                << "";
+    QTest::newRow("signed speed") << "+9600,n,8,1"
+                                  << "";
+    QTest::newRow("speed past 32 bits") << "99999999999,n,8,1"
+                                        << "";
+    QTest::newRow("4 data bits") << "9600,n,4,1"
+                                 << "";
+    QTest::newRow("1.5 stop bits") << "9600,n,8,1.5"
+                                   << "";
+    QTest::newRow("spaces") << "9600, n,8,1"
+                            << "";
+    QTest::newRow("three parts") << "9600,n,8"
+                                 << "";
+}
+
+void SerialRulesTest::settingsStrings() {
+    QFETCH(QString, text);
+    QFETCH(QString, inForce);
+    QString problem;
+    const auto parsed = parseLineSettings(text, &problem);
+    if (inForce.isEmpty()) {
+        QVERIFY(!parsed);
+        QVERIFY(!problem.isEmpty());
+    } else {
+        QVERIFY2(parsed, qPrintable(problem));
+        QCOMPARE(parsed->toString(), inForce);
+    }
+}
+
+void SerialRulesTest::defaultDeviceMapping_data() {
+    QTest::addColumn<int>("port");
+    QTest::addColumn<QString>("device");
+    QTest::newRow("COM1") << 1 << "/dev/ttyS0";
+    QTest::newRow("COM4") << 4 << "/dev/ttyS3";
+    QTest::newRow("COM5") << 5 << "/dev/ttyUSB0";
+    QTest::newRow("COM8") << 8 << "/dev/ttyUSB3";
+    QTest::newRow("COM9") << 9 << "/dev/ttyACM0";
+    QTest::newRow("COM12") << 12 << "/dev/ttyACM3";
+    QTest::newRow("COM13") << 13 << "/dev/ttyS4";
+    QTest::newRow("COM16") << 16 << "/dev/ttyS7";
+}
+
+void SerialRulesTest::defaultDeviceMapping() {
+    QFETCH(int, port);
+    QFETCH(QString, device);
+    qunsetenv("DUPLINK_COM" + QByteArray::number(port));
+    QCOMPARE(deviceForPort(qint16(port)), device);
+    QCOMPARE(portLabel(qint16(port)), QStringLiteral("COM%1 (%2)").arg(port).arg(device));
+}
+
+void SerialRulesTest::environmentNamesAnyDevice() {
+    qputenv("DUPLINK_COM5", "/tmp/some modem");
+    QCOMPARE(deviceForPort(5), QStringLiteral("/tmp/some modem"));
+    qputenv("DUPLINK_COM5", "");
+    QCOMPARE(deviceForPort(5), QStringLiteral("/dev/ttyUSB0"));
+    qunsetenv("DUPLINK_COM5");
+}
+
+void SerialRulesTest::portNumberText() {
+    QCOMPARE(toPortNumber(QStringLiteral("7")), qint16(7));
+    QCOMPARE(toPortNumber(QStringLiteral(" 12 ")), qint16(12));
+    // Out of 1..16 is for the control to refuse; only non-numbers fail here.
+    QCOMPARE(toPortNumber(QStringLiteral("99")), qint16(99));
+    for (const char* bad : {"", "one", "1.5", "40000", "3x"}) {
+        QVERIFY_THROWS_EXCEPTION(SerialError, toPortNumber(QLatin1String(bad)));
+    }
+    try {
+        toPortNumber(QStringLiteral("abc"));
+    } catch (const SerialError& e) {
+        QVERIFY(e.description().contains(QStringLiteral("\"abc\"")));
+    }
+}
+
+void SerialRulesTest::openFailureReasons() {
+    QCOMPARE(openFailureReason(QSerialPort::DeviceNotFoundError, "No such file or directory"),
+             QStringLiteral("No such device"));
+    QCOMPARE(openFailureReason(QSerialPort::PermissionError,
+                               "Permission error while locking the device"),
+             QStringLiteral("in use by another program"));
+    QCOMPARE(openFailureReason(QSerialPort::PermissionError, "Device or resource busy"),
+             QStringLiteral("in use by another program"));
+    const QString denied = openFailureReason(QSerialPort::PermissionError, "Permission denied");
+    QVERIFY(denied.startsWith(QStringLiteral("Permission denied")));
+    QVERIFY(denied.contains(QStringLiteral("dialout")));
+    QCOMPARE(openFailureReason(QSerialPort::UnknownError, "Input/output error"),
+             QStringLiteral("Input/output error"));
+}
+
+void SerialRulesTest::lineEvents_data() {
+    QTest::addColumn<LineSnapshot>("before");
+    QTest::addColumn<LineSnapshot>("after");
+    QTest::addColumn<Events>("events");
+
+    const LineSnapshot idle;
+    LineSnapshot cts = idle;
+    cts.cts = true;
+    QTest::newRow("CTS rises") << idle << cts << Events{comEvCTS};
+    QTest::newRow("CTS falls") << cts << idle << Events{comEvCTS};
+
+    LineSnapshot all = idle;
+    all.cts = all.dsr = all.dcd = all.ri = true;
+    QTest::newRow("everything at once, in order")
+        << idle << all << Events{comEvCTS, comEvDSR, comEvCD, comEvRing};
+    LineSnapshot ringOnly = idle;
+    ringOnly.ri = true;
+    QTest::newRow("RI falling is no new ring") << ringOnly << idle << Events{};
+
+    // Counters catch what happened between two readings even when the levels look the same.
+    LineSnapshot counted = idle;
+    counted.hasCounters = true;
+    LineSnapshot later = counted;
+    later.rings = 3;
+    later.dsrChanges = 2;
+    QTest::newRow("three short rings and a DSR blip")
+        << counted << later << Events{comEvDSR, comEvDSR, comEvRing, comEvRing, comEvRing};
+    LineSnapshot wrapped = counted;
+    wrapped.ctsChanges = 0xFFFFFFFF;
+    LineSnapshot afterWrap = wrapped;
+    afterWrap.ctsChanges = 1;
+    QTest::newRow("counter wraps") << wrapped << afterWrap << Events{comEvCTS, comEvCTS};
+    LineSnapshot noisy = counted;
+    noisy.dcdChanges = 100000;
+    QTest::newRow("a chattering line is capped")
+        << counted << noisy << Events(kMaxEventsPerLine, comEvCD);
+    LineSnapshot levelOnly = counted;
+    levelOnly.cts = true;
+    QTest::newRow("a level change the driver did not count")
+        << counted << levelOnly << Events{comEvCTS};
+    QTest::newRow("nothing changed") << later << later << Events{};
+}
+
+void SerialRulesTest::lineEvents() {
+    QFETCH(LineSnapshot, before);
+    QFETCH(LineSnapshot, after);
+    QFETCH(Events, events);
+    QCOMPARE(lineEventsBetween(before, after), events);
+}
+
+QTEST_APPLESS_MAIN(SerialRulesTest)
+#include "test_serial_rules.moc"

@@ -1,0 +1,274 @@
+#include "app/SettingsFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QtEndian>
+
+#include <cstring>
+
+namespace {
+
+const QDateTime kNow(QDate(2026, 12, 5), QTime(14, 3, 9));
+
+QByteArray readAll(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void writeAll(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QCOMPARE(f.write(bytes), bytes.size());
+}
+
+QByteArray record(const QByteArray& file, int n) {
+    return file.mid((n - 1) * kRecordLength, kRecordLength);
+}
+
+// The text a record holds.
+QByteArray textOf(const QByteArray& rec) {
+    const quint16 length = qFromLittleEndian<quint16>(rec.constData());
+    return rec.mid(2, length);
+}
+
+qint16 integerOf(const QByteArray& rec) {
+    return qint16(qFromLittleEndian<quint16>(rec.constData()));
+}
+
+} // namespace
+
+class SettingsFileTest : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void defaultsFileByteForByte();
+    void longFolderRoundTrip();
+    void overlongTextIsCutWhenSaved();
+    void reservedValuesAreWrittenBack();
+    void oversizedLengthWordRecoversDefaults();
+    void truncatedFileKeepsWhatItHas();
+    void garbageNeverCrashesAndEndsReadable();
+    void saveKeepsBytesPastTheLastRecord();
+    void unwritableFolderIsReported();
+    void pathExistsTellsFoldersFromFiles();
+
+private:
+    QTemporaryDir m_dir;
+    QString m_folder;
+    QString m_file;
+};
+
+void SettingsFileTest::init() {
+    QVERIFY(m_dir.isValid());
+    m_folder = m_dir.path() + QDir::separator();
+    m_file = m_folder + settingsFileName();
+    QFile::remove(m_file);
+}
+
+void SettingsFileTest::defaultsFileByteForByte() {
+    SettingsRecord r;
+    ResetSettings(r, m_folder, kNow);
+    QVERIFY(SaveSettings(r, m_file).ok);
+    const QByteArray file = readAll(m_file);
+    QCOMPARE(file.size(), 11500);
+    QCOMPARE(settingsFileName(), QStringLiteral("Duplink v.2.1.eng"));
+
+    const QByteArray folder = m_folder.toLocal8Bit();
+    const QList<QByteArray> texts = {"Duplink", "v.2.1", folder};
+    for (int n = 1; n <= 3; ++n)
+        QCOMPARE(textOf(record(file, n)), texts[n - 1]);
+    // 5 December 2026 is day 46361 of the date count.
+    double date = 0;
+    const quint64 bits = qFromLittleEndian<quint64>(record(file, 4).constData());
+    std::memcpy(&date, &bits, 8);
+    QCOMPARE(date, 46361.0);
+    QCOMPARE(textOf(record(file, 5)), QByteArray("14:03:09"));
+    QCOMPARE(textOf(record(file, 6)), folder);
+    QCOMPARE(integerOf(record(file, 7)), qint16(0));
+    QCOMPARE(integerOf(record(file, 8)), qint16(1));
+    QCOMPARE(integerOf(record(file, 9)), qint16(0));
+    const QList<QByteArray> channel = {"9600,n,8,1", "9600", "n", "8", "1", "0"};
+    for (int c = 0; c < 2; ++c) {
+        const int first = 10 + 7 * c;
+        QCOMPARE(textOf(record(file, first)), QByteArray::number(c + 1));
+        for (int i = 0; i < 6; ++i)
+            QCOMPARE(textOf(record(file, first + 1 + i)), channel[i]);
+    }
+    // Exact framing: length word, text, then zero filler to the end of the record.
+    QCOMPARE(file.left(9), QByteArray("\x07\x00"
+                                      "Duplink",
+                                      9));
+    QCOMPARE(record(file, 9).left(2), QByteArray("\x00\x00", 2));
+    QCOMPARE(record(file, 10).left(3), QByteArray("\x01\x00"
+                                                  "1",
+                                                  3));
+    for (int n = 1; n <= kRecordCount; ++n) {
+        const QByteArray rec = record(file, n);
+        const int used = n == 4 ? 8 : (n >= 7 && n <= 9) ? 2 : 2 + int(textOf(rec).size());
+        QCOMPARE(rec.mid(used), QByteArray(kRecordLength - used, '\0'));
+    }
+}
+
+void SettingsFileTest::longFolderRoundTrip() {
+    SettingsRecord r;
+    ResetSettings(r, m_folder, kNow);
+    r.ResultsFolder = QString(199, QLatin1Char('x')) + QDir::separator();
+    r.ResultsFolder[3] = QChar(0x0416); // a Cyrillic letter survives too
+    QVERIFY(SaveSettings(r, m_file).ok);
+    SettingsRecord back;
+    const LoadOutcome loaded = LoadSettings(back, m_file, m_folder, kNow);
+    QVERIFY(!loaded.recovered);
+    QCOMPARE(back.ResultsFolder, r.ResultsFolder);
+    QCOMPARE(back.ResultsFolder.size(), 200);
+    QCOMPARE(back.Channel[1].Port, QStringLiteral("2"));
+}
+
+void SettingsFileTest::overlongTextIsCutWhenSaved() {
+    SettingsRecord r;
+    ResetSettings(r, m_folder, kNow);
+    r.Channel[0].Port = QString(600, QLatin1Char('7'));
+    QVERIFY(SaveSettings(r, m_file).ok);
+    QCOMPARE(readAll(m_file).size(), 11500);
+    SettingsRecord back;
+    QVERIFY(!LoadSettings(back, m_file, m_folder, kNow).recovered);
+    QCOMPARE(back.Channel[0].Port, QString(498, QLatin1Char('7')));
+    QCOMPARE(back.Channel[0].SettingsText, QStringLiteral("9600,n,8,1"));
+}
+
+void SettingsFileTest::reservedValuesAreWrittenBack() {
+    SettingsRecord r;
+    ResetSettings(r, m_folder, kNow);
+    QVERIFY(SaveSettings(r, m_file).ok);
+    QByteArray file = readAll(m_file);
+    file[6 * kRecordLength] = 1;
+    file[7 * kRecordLength] = 37;
+    writeAll(m_file, file);
+
+    SettingsRecord back;
+    LoadSettings(back, m_file, m_folder, kNow);
+    QCOMPARE(back.Reserved1, qint16(1));
+    QCOMPARE(back.Reserved2, qint16(37));
+    QVERIFY(SaveSettings(back, m_file).ok);
+    const QByteArray again = readAll(m_file);
+    QCOMPARE(integerOf(record(again, 7)), qint16(1));
+    QCOMPARE(integerOf(record(again, 8)), qint16(37));
+}
+
+void SettingsFileTest::oversizedLengthWordRecoversDefaults() {
+    SettingsRecord r;
+    ResetSettings(r, m_folder, kNow);
+    r.Language = 1;
+    r.Channel[0].Speed = QStringLiteral("115200");
+    QVERIFY(SaveSettings(r, m_file).ok);
+    QByteArray file = readAll(m_file);
+    file[11 * kRecordLength] = char(0x58);
+    file[11 * kRecordLength + 1] = char(0x02); // 600
+    writeAll(m_file, file);
+
+    SettingsRecord back;
+    const LoadOutcome loaded = LoadSettings(back, m_file, m_folder, kNow);
+    QVERIFY(loaded.recovered);
+    QVERIFY(loaded.save.ok);
+    QCOMPARE(back.Language, qint16(0));
+    QCOMPARE(back.Channel[0].Speed, QStringLiteral("9600"));
+    SettingsRecord defaults;
+    ResetSettings(defaults, m_folder, kNow);
+    QCOMPARE(readAll(m_file), encodeSettings(defaults));
+}
+
+void SettingsFileTest::truncatedFileKeepsWhatItHas() {
+    SettingsRecord r;
+    ResetSettings(r, m_folder, kNow);
+    r.ResultsFolder = QStringLiteral("/srv/results/");
+    r.Language = 1;
+    r.Channel[0].Port = QStringLiteral("5");
+    r.Channel[1].Port = QStringLiteral("9");
+    QVERIFY(SaveSettings(r, m_file).ok);
+    // Cut inside record 17: records 1 to 16 are whole, record 17 and later are missing.
+    writeAll(m_file, readAll(m_file).left(16 * kRecordLength + 1));
+
+    SettingsRecord back;
+    const LoadOutcome loaded = LoadSettings(back, m_file, m_folder, kNow);
+    QVERIFY(!loaded.recovered);
+    QCOMPARE(back.ResultsFolder, QStringLiteral("/srv/results/"));
+    QCOMPARE(back.Language, qint16(1));
+    QCOMPARE(back.Channel[0].Port, QStringLiteral("5"));
+    QCOMPARE(back.Channel[1].Port, QStringLiteral("2"));
+    QCOMPARE(back.Channel[1].SettingsText, QStringLiteral("9600,n,8,1"));
+    QCOMPARE(back.Channel[1].Flow, QStringLiteral("0"));
+
+    writeAll(m_file, QByteArray());
+    SettingsRecord empty;
+    QVERIFY(!LoadSettings(empty, m_file, m_folder, kNow).recovered);
+    QCOMPARE(empty.ProductName, QStringLiteral("Duplink"));
+    QCOMPARE(empty.Channel[0].Port, QStringLiteral("1"));
+}
+
+void SettingsFileTest::garbageNeverCrashesAndEndsReadable() {
+    QRandomGenerator random(20261206);
+    for (int round = 0; round < 200; ++round) {
+        QByteArray junk(int(random.bounded(0, 13000)), Qt::Uninitialized);
+        for (char& b : junk)
+            b = char(random.bounded(256));
+        // Some rounds keep plausible length words, so that reading goes deep into the file.
+        if (round % 2) {
+            for (int n = 0; n * kRecordLength + 1 < junk.size(); ++n)
+                junk[n * kRecordLength + 1] = char(random.bounded(2));
+        }
+        writeAll(m_file, junk);
+        SettingsRecord back;
+        const LoadOutcome loaded = LoadSettings(back, m_file, m_folder, kNow);
+        if (loaded.recovered)
+            QCOMPARE(readAll(m_file).size(), 11500);
+        // Whatever was read can be written and read back unchanged.
+        QVERIFY(SaveSettings(back, m_file).ok);
+        SettingsRecord again;
+        QVERIFY(!LoadSettings(again, m_file, m_folder, kNow).recovered);
+        QCOMPARE(encodeSettings(again), encodeSettings(back));
+    }
+}
+
+void SettingsFileTest::saveKeepsBytesPastTheLastRecord() {
+    SettingsRecord r;
+    ResetSettings(r, m_folder, kNow);
+    QVERIFY(SaveSettings(r, m_file).ok);
+    const QByteArray tail("kept by another version of the program");
+    writeAll(m_file, readAll(m_file) + tail);
+    r.Language = 1;
+    QVERIFY(SaveSettings(r, m_file).ok);
+    const QByteArray file = readAll(m_file);
+    QCOMPARE(file.size(), 11500 + tail.size());
+    QVERIFY(file.endsWith(tail));
+    QCOMPARE(integerOf(record(file, 9)), qint16(1));
+    // Nothing but the settings file is left in the folder.
+    QCOMPARE(QDir(m_folder).entryList(QDir::Files), QStringList{settingsFileName()});
+}
+
+void SettingsFileTest::unwritableFolderIsReported() {
+    // A regular file where the folder should be: no user, root included, can write there.
+    const QString blocker = m_folder + QStringLiteral("not-a-folder");
+    writeAll(blocker, "x");
+    const QString path = blocker + QDir::separator() + settingsFileName();
+    SettingsRecord r;
+    ResetSettings(r, m_folder, kNow);
+    const FileOutcome outcome = SaveSettings(r, path);
+    QVERIFY(!outcome.ok);
+    QVERIFY2(outcome.error.startsWith(QDir::toNativeSeparators(path) + QStringLiteral(": ")),
+             qPrintable(outcome.error));
+    QVERIFY(outcome.error.size() > path.size() + 2);
+}
+
+void SettingsFileTest::pathExistsTellsFoldersFromFiles() {
+    writeAll(m_file, "x");
+    QVERIFY(PathExists(m_folder));
+    QVERIFY(PathExists(m_file));
+    QVERIFY(!PathExists(m_file + QDir::separator()));
+    QVERIFY(!PathExists(m_folder + QStringLiteral("missing")));
+    QVERIFY(!PathExists(QString()));
+}
+
+QTEST_APPLESS_MAIN(SettingsFileTest)
+#include "test_settings_file.moc"
