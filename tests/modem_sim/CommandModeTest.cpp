@@ -1,0 +1,103 @@
+#include "Bench.h"
+#include "TestSuites.h"
+
+#include <QTest>
+
+namespace {
+const QByteArray kOk = "\r\nOK\r\n";
+const QByteArray kError = "\r\nERROR\r\n";
+} // namespace
+
+class CommandModeTest : public QObject {
+    Q_OBJECT
+private slots:
+    void answers_data();
+    void answers();
+    void echoOff();
+    void numericResultCodes();
+    void resetRestoresDefaults();
+    void overlongLineIsRefused();
+    void lineArrivingInPieces();
+};
+
+void CommandModeTest::answers_data() {
+    QTest::addColumn<QByteArray>("typed");
+    QTest::addColumn<QByteArray>("answer");
+    const QByteArray ident = "\r\nDuplink Simulated Modem 1.0\r\n";
+    QTest::newRow("AT") << QByteArray("AT\r") << "AT\r" + kOk;
+    QTest::newRow("lower case") << QByteArray("at\r") << "at\r" + kOk;
+    QTest::newRow("identification") << QByteArray("ATI3\r") << "ATI3\r" + ident + kOk;
+    QTest::newRow("no such ATI") << QByteArray("ATI5\r") << "ATI5\r" + kError;
+    QTest::newRow("manufacturer") << QByteArray("AT+GMI\r") << "AT+GMI\r\r\nDuplink\r\n" + kOk;
+    QTest::newRow("unknown basic") << QByteArray("ATY\r") << "ATY\r" + kError;
+    QTest::newRow("unknown extended") << QByteArray("AT+FOO\r") << "AT+FOO\r" + kError;
+    QTest::newRow("bad syntax") << QByteArray("AT?\r") << "AT?\r" + kError;
+    QTest::newRow("error stops the line")
+        << QByteArray("ATI3YI3\r") << "ATI3YI3\r" + ident + kError;
+    QTest::newRow("noise before AT") << QByteArray("x\x01 AT\r") << "x\x01 AT\r" + kOk;
+    QTest::newRow("not a command") << QByteArray("hello\r") << QByteArray("hello\r");
+    QTest::newRow("backspace") << QByteArray("ATY\bI3\r") << "ATY\bI3\r" + ident + kOk;
+    QTest::newRow("spaces") << QByteArray("AT E1 V1\r") << "AT E1 V1\r" + kOk;
+    QTest::newRow("S-register") << QByteArray("ATS0=2S0?\r") << "ATS0=2S0?\r\r\n002\r\n" + kOk;
+    QTest::newRow("no such register") << QByteArray("ATS9=1\r") << "ATS9=1\r" + kError;
+    QTest::newRow("answer without a call")
+        << QByteArray("ATA\r") << QByteArray("ATA\r\r\nNO CARRIER\r\n");
+}
+
+void CommandModeTest::answers() {
+    QFETCH(QByteArray, typed);
+    QFETCH(QByteArray, answer);
+    Bench bench;
+    QCOMPARE(bench.type(1, typed), answer);
+}
+
+void CommandModeTest::echoOff() {
+    Bench bench;
+    QCOMPARE(bench.type(1, "ATE0\r"), "ATE0\r" + kOk);
+    QCOMPARE(bench.type(1, "AT\r"), kOk);
+    QCOMPARE(bench.type(1, "ATE1\r"), kOk);
+    QCOMPARE(bench.type(1, "AT\r"), "AT\r" + kOk);
+    QCOMPARE(bench.type(2, "AT\r"), "AT\r" + kOk); // each line has settings of its own
+}
+
+void CommandModeTest::numericResultCodes() {
+    Bench bench;
+    QCOMPARE(bench.type(1, "ATV0\r"), QByteArray("ATV0\r0\r"));
+    QCOMPARE(bench.type(1, "ATY\r"), QByteArray("ATY\r4\r"));
+    QCOMPARE(bench.type(1, "ATI3\r"), QByteArray("ATI3\rDuplink Simulated Modem 1.0\r\n0\r"));
+    bench.type(1, "ATD2\r");
+    QCOMPARE(bench.type(2, "ATA\r"), QByteArray("\r\nRING\r\nATA\r\r\nCONNECT 9600\r\n"));
+    QCOMPARE(bench.read(1), QByteArray("12\r"));
+}
+
+void CommandModeTest::resetRestoresDefaults() {
+    Bench bench;
+    bench.type(1, "ATE0V0S12=5\r");
+    QCOMPARE(bench.type(1, "ATZ\r"), kOk);
+    QCOMPARE(bench.type(1, "ATS12?\r"), "ATS12?\r\r\n050\r\n" + kOk);
+    bench.type(1, "ATE0\r");
+    QCOMPARE(bench.type(1, "AT&F\r"), kOk);
+    QCOMPARE(bench.type(1, "AT\r"), "AT\r" + kOk);
+}
+
+void CommandModeTest::overlongLineIsRefused() {
+    Bench bench;
+    const QByteArray line = "AT" + QByteArray(300, 'E') + "\r";
+    QCOMPARE(bench.type(1, line), line + kError);
+    QCOMPARE(bench.type(1, "AT\r"), "AT\r" + kOk);
+}
+
+void CommandModeTest::lineArrivingInPieces() {
+    Bench bench;
+    QCOMPARE(bench.type(1, "A"), QByteArray("A"));
+    QCOMPARE(bench.type(1, "TI"), QByteArray("TI"));
+    QCOMPARE(bench.type(1, "3"), QByteArray("3"));
+    QCOMPARE(bench.type(1, "\r\n"), "\r\r\nDuplink Simulated Modem 1.0\r\n" + kOk + "\n");
+}
+
+int runCommandModeTests(int argc, char** argv) {
+    CommandModeTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "CommandModeTest.moc"

@@ -1,0 +1,120 @@
+#include "Bench.h"
+#include "SimulatorOptions.h"
+#include "TestSuites.h"
+
+#include <QStringList>
+#include <QTest>
+
+namespace {
+const QByteArray kOk = "\r\nOK\r\n";
+
+LineOptions delayed(Millis ms) {
+    LineOptions options;
+    options.replyDelay = ms;
+    return options;
+}
+
+LineOptions ofKind(LineKind kind) {
+    LineOptions options;
+    options.kind = kind;
+    return options;
+}
+} // namespace
+
+class LineOptionsTest : public QObject {
+    Q_OBJECT
+private slots:
+    void replyDelayHoldsTheAnswer();
+    void inputDuringTheDelayWaitsItsTurn();
+    void muteLineAnswersNothing();
+    void rawLinesAreACable();
+    void commandLine_data();
+    void commandLine();
+};
+
+void LineOptionsTest::replyDelayHoldsTheAnswer() {
+    Bench bench({delayed(500), LineOptions()});
+    QCOMPARE(bench.type(1, "ATI3\r"), QByteArray("ATI3\r"));
+    bench.wait(499);
+    QCOMPARE(bench.read(1), QByteArray());
+    bench.wait(1);
+    QCOMPARE(bench.read(1), "\r\nDuplink Simulated Modem 1.0\r\n" + kOk);
+    QCOMPARE(bench.type(2, "AT\r"), "AT\r" + kOk); // the other line is not slowed
+}
+
+void LineOptionsTest::inputDuringTheDelayWaitsItsTurn() {
+    Bench bench({delayed(500), LineOptions()});
+    QCOMPARE(bench.type(1, "ATE0\rAT\r"), QByteArray("ATE0\r"));
+    bench.wait(500);
+    QCOMPARE(bench.read(1), kOk); // "AT" now runs with echo off
+    bench.wait(500);
+    QCOMPARE(bench.read(1), kOk);
+}
+
+void LineOptionsTest::muteLineAnswersNothing() {
+    Bench bench({ofKind(LineKind::Mute), LineOptions()});
+    QCOMPARE(bench.type(1, "ATI3\rATD2\r"), QByteArray());
+    QCOMPARE(bench.read(2), QByteArray());
+    QCOMPARE(bench.type(2, "ATD1\r"), QByteArray("ATD1\r"));
+    bench.wait(10000);
+    QCOMPARE(bench.read(1), QByteArray());
+    bench.wait(40000);
+    QCOMPARE(bench.read(2), QByteArray("\r\nNO CARRIER\r\n"));
+}
+
+void LineOptionsTest::rawLinesAreACable() {
+    Bench bench({ofKind(LineKind::Raw), LineOptions(), ofKind(LineKind::Raw)});
+    QCOMPARE(bench.type(1, "AT\r"), QByteArray());
+    QCOMPARE(bench.read(3), QByteArray("AT\r"));
+    QCOMPARE(bench.type(3, QByteArray("\0\xff+++", 5)), QByteArray());
+    QCOMPARE(bench.read(1), QByteArray("\0\xff+++", 5));
+    QCOMPARE(bench.read(2), QByteArray());
+    QCOMPARE(bench.type(2, "ATD1\r"), QByteArray("ATD1\r\r\nNO CARRIER\r\n"));
+}
+
+void LineOptionsTest::commandLine_data() {
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("lines"); // one letter a line: m modem, u mute, r raw; "" if refused
+    QTest::addColumn<int>("delayOfLine1");
+    QTest::newRow("defaults") << QStringList() << "mm" << 0;
+    QTest::newRow("a line per link")
+        << QStringList{"--link", "a", "--link", "b", "--link", "c"} << "mmm" << 0;
+    QTest::newRow("kinds and delay")
+        << QStringList{"--raw", "3", "--lines", "4", "--mute=2", "--delay", "1:250"} << "murm"
+        << 250;
+    QTest::newRow("line past the last") << QStringList{"--raw", "3"} << "" << 0;
+    QTest::newRow("more links than lines")
+        << QStringList{"--lines", "1", "--link", "a", "--link", "b"} << "" << 0;
+    QTest::newRow("delay without time") << QStringList{"--delay", "1"} << "" << 0;
+    QTest::newRow("mute and raw") << QStringList{"--mute", "1", "--raw", "1"} << "" << 0;
+    QTest::newRow("unknown option") << QStringList{"--bogus"} << "" << 0;
+}
+
+void LineOptionsTest::commandLine() {
+    QFETCH(QStringList, args);
+    QFETCH(QString, lines);
+    QFETCH(int, delayOfLine1);
+    std::vector<std::string> argv;
+    for (const QString& arg : args)
+        argv.push_back(arg.toStdString());
+    SimulatorOptions options;
+    std::string error;
+    const bool ok = parseSimulatorOptions(argv, options, error);
+    QCOMPARE(ok, !lines.isEmpty());
+    if (!ok) {
+        QVERIFY(!error.empty());
+        return;
+    }
+    QString kinds;
+    for (const LineOptions& line : options.lines)
+        kinds += line.kind == LineKind::Raw ? 'r' : line.kind == LineKind::Mute ? 'u' : 'm';
+    QCOMPARE(kinds, lines);
+    QCOMPARE(options.lines[0].replyDelay, Millis(delayOfLine1));
+}
+
+int runLineOptionsTests(int argc, char** argv) {
+    LineOptionsTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "LineOptionsTest.moc"

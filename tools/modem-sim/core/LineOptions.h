@@ -1,0 +1,14 @@
+#pragma once
+
+#include "Millis.h"
+
+enum class LineKind {
+    Modem, // a modem with command mode
+    Mute,  // reads everything, answers nothing
+    Raw,   // no command mode: bytes only
+};
+
+struct LineOptions {
+    LineKind kind = LineKind::Modem;
+    Millis replyDelay = 0; // how long each command line takes to carry out
+};

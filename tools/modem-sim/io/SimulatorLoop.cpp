@@ -1,0 +1,73 @@
+#include "SimulatorLoop.h"
+
+#include "Exchange.h"
+#include "PtyLine.h"
+#include "SignalPipe.h"
+#include "SimulatorOptions.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <ctime>
+#include <memory>
+#include <poll.h>
+#include <stdexcept>
+#include <vector>
+
+namespace {
+
+Millis monotonicMillis() {
+    timespec now{};
+    ::clock_gettime(CLOCK_MONOTONIC, &now);
+    return Millis(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+}
+
+int pollTimeout(const Exchange& exchange, Millis now) {
+    const auto due = exchange.nextDeadline();
+    if (!due)
+        return -1;
+    const Millis wait = *due - now;
+    return wait <= 0 ? 0 : int(std::min<Millis>(wait, INT_MAX));
+}
+
+} // namespace
+
+int runSimulator(const SimulatorOptions& options) {
+    const SignalPipe signals;
+    std::vector<std::unique_ptr<PtyLine>> ptys;
+    for (std::size_t i = 0; i < options.lines.size(); ++i)
+        ptys.push_back(
+            std::make_unique<PtyLine>(i < options.links.size() ? options.links[i] : std::string()));
+    for (const auto& pty : ptys)
+        std::printf("%s\n", pty->slavePath().c_str());
+    std::fflush(stdout);
+
+    Exchange exchange(options.lines, options.ringInterval);
+    std::vector<pollfd> fds(ptys.size() + 1);
+    fds.back() = {signals.fd(), POLLIN, 0};
+    for (;;) {
+        const Millis now = monotonicMillis();
+        exchange.advance(now);
+        for (std::size_t i = 0; i < ptys.size(); ++i) {
+            ptys[i]->queue(exchange.takeOutput(i));
+            ptys[i]->flush();
+            fds[i] = {ptys[i]->masterFd(), short(POLLIN | (ptys[i]->hasPending() ? POLLOUT : 0)),
+                      0};
+        }
+        if (::poll(fds.data(), fds.size(), pollTimeout(exchange, now)) < 0) {
+            if (errno == EINTR)
+                continue;
+            throw std::runtime_error("poll failed");
+        }
+        if (fds.back().revents & POLLIN)
+            return 0;
+        for (std::size_t i = 0; i < ptys.size(); ++i) {
+            if (!(fds[i].revents & POLLIN))
+                continue;
+            const std::string received = ptys[i]->readAvailable();
+            if (!received.empty())
+                exchange.receive(i, received, monotonicMillis());
+        }
+    }
+}
