@@ -1,0 +1,70 @@
+#!/usr/bin/env bash
+# Starts Duplink with its ports 1 and 2 on two simulated modems, so it can be tried without
+# one. Usage: tools/demo.sh BUILD-DIR. The simulator stops when the window closes or the script
+# is interrupted.
+set -euo pipefail
+
+if [ $# -ne 1 ]; then
+    echo "Usage: $0 BUILD-DIR" >&2
+    exit 2
+fi
+build=$(cd "$1" && pwd)
+sim="$build/tools/modem-sim/modem-sim"
+app="$build/src/duplink"
+for program in "$sim" "$app"; do
+    if [ ! -x "$program" ]; then
+        echo "$0: $program is missing; build first (tools/build.sh)" >&2
+        exit 1
+    fi
+done
+
+links=$(mktemp -d "${TMPDIR:-/tmp}/duplink-demo.XXXXXX")
+sim_pid=""
+app_pid=""
+
+# shellcheck disable=SC2317 # run from the traps
+stop() {
+    local pid=$1
+    [ -n "$pid" ] || return 0
+    kill -TERM "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
+}
+
+# shellcheck disable=SC2317
+cleanup() {
+    stop "$app_pid"
+    stop "$sim_pid"
+    rm -rf "$links"
+}
+trap cleanup EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM HUP
+
+"$sim" --link "$links/com1" --link "$links/com2" >/dev/null &
+sim_pid=$!
+for _ in $(seq 100); do
+    [ -L "$links/com1" ] && [ -L "$links/com2" ] && break
+    if ! kill -0 "$sim_pid" 2>/dev/null; then
+        echo "$0: the modem simulator did not start" >&2
+        exit 1
+    fi
+    sleep 0.05
+done
+if ! [ -L "$links/com1" ] || ! [ -L "$links/com2" ]; then
+    echo "$0: the modem simulator made no lines" >&2
+    exit 1
+fi
+
+cat <<EOF
+Duplink on two simulated modems: port 1 is telephone number 1, port 2 is number 2.
+Send "ATD2" on Terminal 1 to ring Terminal 2, and "ATA" there to answer.
+EOF
+
+# Started in the background so that a signal to this script is handled at once rather than
+# after the window closes.
+DUPLINK_COM1="$links/com1" DUPLINK_COM2="$links/com2" "$app" &
+app_pid=$!
+status=0
+wait "$app_pid" || status=$?
+app_pid=""
+exit "$status"
