@@ -17,7 +17,6 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
-#include <QLabel>
 #include <QTimer>
 
 Program::Program(Form1& form, SerialControl& port1, SerialControl& port2, Seams seams,

@@ -26,7 +26,6 @@ public:
     const SettingsRecord& settings() const { return m_record; }
     const QString& DataFolder() const { return m_dataFolder; }
     QString settingsFilePath() const;
-    TerminalChannel& channel(int index) { return m_channels[size_t(index)]; }
 
 signals:
     // After every attempt to write the settings file.
