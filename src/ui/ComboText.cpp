@@ -4,14 +4,11 @@
 
 bool setComboText(QComboBox* box, const QString& text) {
     const int index = box->findText(text, Qt::MatchExactly);
-    if (index >= 0) {
-        box->setCurrentIndex(index);
-        if (box->isEditable())
-            box->setEditText(text);
-        return true;
-    }
-    if (!box->isEditable())
+    if (index >= 0)
+        box->setCurrentIndex(index); // an editable box shows the entry's text as well
+    else if (box->isEditable())
+        box->setEditText(text);
+    else
         return false;
-    box->setEditText(text);
     return true;
 }
