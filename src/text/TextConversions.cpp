@@ -2,8 +2,8 @@
 
 #include "AnsiCodePage.h"
 
+#include <algorithm>
 #include <array>
-#include <cmath>
 #include <string>
 
 namespace {
@@ -67,44 +67,49 @@ bool isDigit(QChar c) {
     return c >= QLatin1Char('0') && c <= QLatin1Char('9');
 }
 
-// The longest leading number of the text with the skipped characters removed, as ASCII.
-std::string leadingNumber(const QString& text) {
+// The number a text starts with, as its decimal digits and where the point stands among them.
+struct LeadingNumber {
+    bool found = false;
+    bool negative = false;
+    std::string digits; // integer and fraction digits together
+    qint64 pointAt = 0; // how many of the digits stand before the point, after the exponent
+};
+
+constexpr qint64 kExponentLimit = 1000000000;
+
+LeadingNumber leadingNumber(const QString& text) {
     QString s;
     s.reserve(text.size());
     for (const QChar c : text) {
         if (!isSkipped(c))
             s += c;
     }
-    std::string number;
+    LeadingNumber n;
     qsizetype i = 0;
-    auto take = [&](auto accept) {
-        while (i < s.size() && accept(s[i]))
-            number += char(s[i++].unicode());
-    };
     if (i < s.size() && (s[i] == QLatin1Char('+') || s[i] == QLatin1Char('-')))
-        number += char(s[i++].unicode());
-    const std::size_t mantissaStart = number.size();
-    take(isDigit);
+        n.negative = s[i++] == QLatin1Char('-');
+    while (i < s.size() && isDigit(s[i]))
+        n.digits += char(s[i++].unicode());
+    n.pointAt = qint64(n.digits.size());
     if (i < s.size() && s[i] == QLatin1Char('.')) {
-        number += '.';
         ++i;
-        take(isDigit);
+        while (i < s.size() && isDigit(s[i]))
+            n.digits += char(s[i++].unicode());
     }
-    const bool hasDigits = number.find_first_of("0123456789", mantissaStart) != std::string::npos;
-    if (!hasDigits)
-        return {};
-    if (i < s.size() && (s[i] == QLatin1Char('e') || s[i] == QLatin1Char('E'))) {
-        qsizetype j = i + 1;
-        std::string exponent = "e";
-        if (j < s.size() && (s[j] == QLatin1Char('+') || s[j] == QLatin1Char('-')))
-            exponent += char(s[j++].unicode());
-        const qsizetype digitsStart = j;
-        while (j < s.size() && isDigit(s[j]))
-            exponent += char(s[j++].unicode());
-        if (j > digitsStart)
-            number += exponent;
-    }
-    return number;
+    n.found = !n.digits.empty();
+    if (!n.found || i >= s.size() || (s[i] != QLatin1Char('e') && s[i] != QLatin1Char('E')))
+        return n;
+    qsizetype j = i + 1;
+    bool negativeExponent = false;
+    if (j < s.size() && (s[j] == QLatin1Char('+') || s[j] == QLatin1Char('-')))
+        negativeExponent = s[j++] == QLatin1Char('-');
+    qint64 exponent = 0;
+    const qsizetype exponentStart = j;
+    while (j < s.size() && isDigit(s[j]))
+        exponent = std::min(exponent * 10 + s[j++].digitValue(), kExponentLimit);
+    if (j > exponentStart)
+        n.pointAt += negativeExponent ? -exponent : exponent;
+    return n;
 }
 
 } // namespace
@@ -128,22 +133,29 @@ QString StringToHEX_noSP(const QString& x) {
 }
 
 qint16 CharacterCode(const QString& text) {
-    const std::string number = leadingNumber(text);
-    if (number.empty())
+    // Worked on the decimal digits themselves, so that neither a huge nor a tiny number can be
+    // mistaken for the other.
+    const LeadingNumber n = leadingNumber(text);
+    const std::size_t first = n.digits.find_first_not_of('0');
+    if (first == std::string::npos)
         return 0;
-    bool ok = false;
-    double value = std::floor(QByteArray::fromStdString(number).toDouble(&ok));
-    if (!ok) {
-        // The number is well formed, so the conversion over- or underflowed.
-        const bool negative = number[0] == '-';
-        const bool tiny = number.find("e-") != std::string::npos;
-        value = tiny ? (negative ? -1.0 : 0.0) : (negative ? -32768.0 : 32767.0);
+    const qint64 firstAt = qint64(first);
+    bool beyond16Bits = false;
+    qint64 whole = 0;
+    if (n.pointAt - firstAt > 5) {
+        beyond16Bits = true;
+    } else {
+        for (qint64 k = firstAt; k < n.pointAt; ++k)
+            whole = whole * 10 + (k < qint64(n.digits.size()) ? n.digits[size_t(k)] - '0' : 0);
     }
-    if (value <= -32768.0)
-        return -32768;
-    if (value >= 32767.0)
-        return 32767;
-    return static_cast<qint16>(value);
+    if (!n.negative)
+        return beyond16Bits || whole >= 32767 ? qint16(32767) : qint16(whole);
+    // Rounding down takes a negative number with a fraction one further from zero.
+    const qint64 fractionFrom = std::max(n.pointAt, firstAt);
+    if (fractionFrom < qint64(n.digits.size()) &&
+        n.digits.find_first_not_of('0', size_t(fractionFrom)) != std::string::npos)
+        ++whole;
+    return beyond16Bits || whole >= 32768 ? qint16(-32768) : qint16(-whole);
 }
 
 QString CharacterOfCode(qint16 code) {

@@ -1,5 +1,5 @@
-#include "terminal/AnsiCodePage.h"
-#include "terminal/TextConversions.h"
+#include "text/AnsiCodePage.h"
+#include "text/TextConversions.h"
 
 #include <QTest>
 
@@ -80,6 +80,11 @@ void TextConversionsTest::characterCode_data() {
     QTest::newRow("below 16 bits clamps") << "-40000" << -32768;
     QTest::newRow("huge exponent clamps") << "1e400" << 32767;
     QTest::newRow("tiny negative floors") << "-1e-400" << -1;
+    const QString zeros(400, QLatin1Char('0'));
+    QTest::newRow("many zeros then a digit is tiny, not huge") << "0." + zeros + "1" << 0;
+    QTest::newRow("the same, negative") << "-0." + zeros + "1" << -1;
+    QTest::newRow("long whole number clamps") << "1" + zeros << 32767;
+    QTest::newRow("digits moved by the exponent") << "0.00065e5" << 65;
 }
 
 void TextConversionsTest::characterCode() {
