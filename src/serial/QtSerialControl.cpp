@@ -5,7 +5,6 @@
 #include "OpenFailure.h"
 #include "PortDevice.h"
 #include "SerialError.h"
-#include "terminal/AnsiCodePage.h"
 
 #include <utility>
 
@@ -110,6 +109,8 @@ void QtSerialControl::open() {
 
 void QtSerialControl::close() {
     m_lineWatch.stop();
+    m_parityMarking = false;
+    m_parityMarks.reset();
     m_lines = LineSnapshot{};
     if (m_port.isOpen())
         m_port.close();
@@ -141,8 +142,33 @@ QString QtSerialControl::applyLine(const LineSettings& s) {
         refused = QStringLiteral("%1 stop bits").arg(s.stopBits);
     if (refused.isEmpty())
         refused = settingsRefusedByDevice(m_port.handle(), s);
+    if (refused.isEmpty())
+        markParityErrors(s.parity != QLatin1Char('n'));
     m_port.clearError();
     return refused;
+}
+
+void QtSerialControl::markParityErrors(bool on) {
+    m_parityMarking = false;
+    m_parityMarks.reset();
+#ifdef Q_OS_UNIX
+    // Qt drops bytes with a parity error (IGNPAR); they should arrive as '?' instead, so the
+    // kernel is asked to mark them and takeFromPort() replaces the marked bytes.
+    termios t{};
+    const int fd = int(m_port.handle());
+    if (::tcgetattr(fd, &t) != 0)
+        return;
+    if (on) {
+        t.c_iflag &= ~tcflag_t(IGNPAR | ISTRIP);
+        t.c_iflag |= INPCK | PARMRK;
+    } else {
+        t.c_iflag &= ~tcflag_t(INPCK | PARMRK);
+    }
+    if (::tcsetattr(fd, TCSANOW, &t) == 0)
+        m_parityMarking = on;
+#else
+    Q_UNUSED(on);
+#endif
 }
 
 QString QtSerialControl::applyHandshaking(qint32 mode) {
@@ -198,25 +224,30 @@ bool QtSerialControl::CDHolding() const {
     return readModemLines(m_port).dcd;
 }
 
-void QtSerialControl::setOutput(const QString& text) {
-    if (!PortOpen() || text.isEmpty())
+void QtSerialControl::writeBytes(const QByteArray& bytes) {
+    if (!PortOpen() || bytes.isEmpty())
         return;
-    m_port.write(ansi::encode(text));
+    m_port.write(bytes);
     if (PortOpen())
         m_port.flush();
 }
 
-QString QtSerialControl::Input() {
+QByteArray QtSerialControl::readBytes() {
     QByteArray received = std::exchange(m_unread, {});
     if (PortOpen())
-        received += m_port.readAll();
-    return ansi::decode(received);
+        received += takeFromPort();
+    return received;
+}
+
+QByteArray QtSerialControl::takeFromPort() {
+    const QByteArray raw = m_port.readAll();
+    return m_parityMarking ? m_parityMarks.decode(raw) : raw;
 }
 
 void QtSerialControl::onError(QSerialPort::SerialPortError error) {
     // A device that went away keeps failing every read; close it once instead.
     if (error == QSerialPort::ReadError || error == QSerialPort::ResourceError) {
-        m_unread += m_port.readAll();
+        m_unread += takeFromPort();
         close();
     }
 }

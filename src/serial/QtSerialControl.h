@@ -2,6 +2,7 @@
 
 #include "LineEvents.h"
 #include "LineSettings.h"
+#include "ParityMarks.h"
 #include "SerialControl.h"
 
 #include <QSerialPort>
@@ -29,11 +30,11 @@ public:
     bool CTSHolding() const override;
     bool DSRHolding() const override;
     bool CDHolding() const override;
-    void setOutput(const QString& text) override;
-    QString Input() override;
+    void writeBytes(const QByteArray& bytes) override;
+    QByteArray readBytes() override;
     qint16 CommEvent() const override { return m_commEvent; }
 
-    // Bytes received and not yet taken by Input.
+    // Bytes received and not yet taken by readBytes.
     qint64 bytesWaiting() const { return m_unread.size() + m_port.bytesAvailable(); }
 
     // How often the input lines are looked at while the port is open.
@@ -47,6 +48,8 @@ private:
     QString applyLine(const LineSettings& s);
     QString applyHandshaking(qint32 mode);
     void applyOutputLines();
+    void markParityErrors(bool on);
+    QByteArray takeFromPort();
     void onError(QSerialPort::SerialPortError error);
     void watchLines();
 
@@ -61,4 +64,6 @@ private:
     bool m_rts = false;
     bool m_dtr = true;
     qint16 m_commEvent = 0;
+    bool m_parityMarking = false;
+    ParityMarkDecoder m_parityMarks;
 };

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "text/AnsiCodePage.h"
+
+#include <QByteArray>
 #include <QObject>
 #include <QString>
 
@@ -53,10 +56,14 @@ public:
     virtual bool DSRHolding() const = 0;
     virtual bool CDHolding() const = 0;
 
-    // Sends the text at once, one byte per character. Ignored while closed.
-    virtual void setOutput(const QString& text) = 0;
-    // Everything received since the last read, one character per byte.
-    virtual QString Input() = 0;
+    // Sends the bytes at once. Ignored while closed.
+    virtual void writeBytes(const QByteArray& bytes) = 0;
+    // Everything received since the last read; empty when nothing came.
+    virtual QByteArray readBytes() = 0;
+
+    // The same as text, one character of the 8-bit character set per byte.
+    void setOutput(const QString& text) { writeBytes(ansi::encode(text)); }
+    QString Input() { return ansi::decode(readBytes()); }
 
     // The code being reported, valid inside OnComm.
     virtual qint16 CommEvent() const = 0;

@@ -1,6 +1,7 @@
 #include "serial/LineEvents.h"
 #include "serial/LineSettings.h"
 #include "serial/OpenFailure.h"
+#include "serial/ParityMarks.h"
 #include "serial/PortDevice.h"
 #include "serial/SerialControl.h"
 #include "serial/SerialError.h"
@@ -21,6 +22,7 @@ private slots:
     void openFailureReasons();
     void lineEvents_data();
     void lineEvents();
+    void parityMarksAreUndone();
 };
 
 void SerialRulesTest::settingsStrings() {
@@ -138,6 +140,28 @@ void SerialRulesTest::lineEvents() {
     QFETCH(LineSnapshot, after);
     QFETCH(Events, events);
     QCOMPARE(lineEventsBetween(before, after), events);
+}
+
+void SerialRulesTest::parityMarksAreUndone() {
+    ParityMarkDecoder decoder;
+    QCOMPARE(decoder.decode("plain AT\r\n"), QByteArray("plain AT\r\n"));
+    // A real 0xFF comes doubled; a damaged byte comes as 0xFF 0x00 and the byte.
+    QCOMPARE(decoder.decode(QByteArray("a\xFF\xFF"
+                                       "b\xFF\x00"
+                                       "Xc",
+                                       8)),
+             QByteArray("a\xFF"
+                        "b?c"));
+    // Marks split between reads, down to one byte a read.
+    const QByteArray marked("\xFF\x00\x41\xFF\xFF\x00", 6);
+    QByteArray joined;
+    for (const char c : marked)
+        joined += decoder.decode(QByteArray(1, c));
+    QCOMPARE(joined, QByteArray("?\xFF\x00", 3));
+    // A mark cut short by the port closing is forgotten.
+    decoder.decode(QByteArray("\xFF", 1));
+    decoder.reset();
+    QCOMPARE(decoder.decode("ok"), QByteArray("ok"));
 }
 
 QTEST_APPLESS_MAIN(SerialRulesTest)
