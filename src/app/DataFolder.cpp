@@ -1,6 +1,6 @@
 #include "DataFolder.h"
 
-#include "SettingsRecord.h"
+#include "terminal/Product.h"
 
 #include <QDir>
 #include <QStandardPaths>

@@ -3,46 +3,27 @@
 #include "DataFolder.h"
 #include "Folders.h"
 #include "SettingsFile.h"
-#include "serial/PortDevice.h"
-#include "serial/SerialControl.h"
-#include "serial/SerialError.h"
-#include "terminal/CommandEditing.h"
-#include "ui/Captions.h"
-#include "ui/Colours.h"
-#include "ui/ComboText.h"
+#include "terminal/Product.h"
 #include "ui/Form1.h"
-#include "ui/Lamp.h"
 
-#include <QAction>
-#include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
-#include <QTimer>
 
-Program::Program(Form1& form, SerialControl& port1, SerialControl& port2, Seams seams,
+Program::Program(Form1& form, SerialControl& port1, SerialControl& port2, Clock& clock, Seams seams,
                  QObject* parent)
-    : QObject(parent), m_form(form), m_seams(std::move(seams)) {
-    SerialControl* ports[2] = {&port1, &port2};
-    for (int i = 0; i < 2; ++i) {
-        TerminalChannel& ch = m_channels[size_t(i)];
-        ch.number = i + 1;
-        ch.MSComm = ports[i];
-        ch.MSComm->setObjectName(QStringLiteral("MSComm%1").arg(i + 1));
-        ch.ui = &m_form.channel[size_t(i)];
-        ch.settings = &m_record.Channel[i];
-        for (int f = 0; f < 6; ++f) {
-            connect(ch.ui->Combo[size_t(f)], &QComboBox::activated, this,
-                    [this, &ch, f] { Combo_Click(ch, f); });
-        }
-        connectCommandEditing(*ch.ui);
-    }
+    : QObject(parent), m_form(form), m_seams(seams),
+      m_terminal(clock, seams, {port1, form.channelView(0), m_record.Channel[0]},
+                 {port2, form.channelView(1), m_record.Channel[1]}) {
     connect(&m_form, &Form1::unloading, this, &Program::Form_Unload);
-    connect(m_form.mnu_Exit, &QAction::triggered, this, &Program::mnu_Exit_Click);
-    connect(m_form.Timer1, &QTimer::timeout, this, &Program::Timer1_Timer);
+    connect(&m_form, &Form1::exitChosen, this, &Program::mnu_Exit_Click);
 }
 
 QString Program::settingsFilePath() const {
     return m_dataFolder + settingsFileName();
+}
+
+QString Program::resultsFolder() const {
+    return m_record.ResultsFolder.isEmpty() ? m_dataFolder : m_record.ResultsFolder;
 }
 
 void Program::Form_Load() {
@@ -53,12 +34,12 @@ void Program::Form_Load() {
     if (!problems.isEmpty())
         m_seams.messageBox(kMessageTitle, problems.join(QLatin1Char('\n')));
 
-    Lang_Setting(m_form, m_record.Language, m_seams.now());
-    openStoredPort(m_channels[0], true);
-    openStoredPort(m_channels[1], false);
+    m_form.Lang_Setting(m_record.Language, m_seams.now());
+    m_terminal.openStoredPort(m_terminal.channel(0));
+    m_terminal.openStoredPort(m_terminal.channel(1));
 
     // Ticks begin only now, so none of them meets a half-started window.
-    m_form.Timer1->start();
+    m_terminal.startPolling();
 }
 
 void Program::prepareDataFolder(QStringList& problems) {
@@ -73,31 +54,52 @@ void Program::prepareDataFolder(QStringList& problems) {
 void Program::readSettings(QStringList& problems) {
     const QDateTime now = m_seams.now();
     QString saveError;
+    bool reset = false;
     if (PathExists(settingsFilePath())) {
         const LoadOutcome loaded = LoadSettings(m_record, settingsFilePath(), m_dataFolder, now);
+        reset = loaded.recovered;
         if (loaded.recovered) {
             emit settingsSaved(loaded.save.ok, loaded.save.error);
             saveError = loaded.save.error;
+            if (!loaded.unreadable.isEmpty()) {
+                problems << QStringLiteral("The settings file %1 cannot be read (%2); the "
+                                           "defaults are used.")
+                                .arg(QDir::toNativeSeparators(settingsFilePath()),
+                                     loaded.unreadable);
+            }
+            if (!loaded.unreadable.isEmpty() && !loaded.backup.isEmpty()) {
+                problems << QStringLiteral("The old file is kept as %1.")
+                                .arg(QDir::toNativeSeparators(loaded.backup));
+            }
         }
         if (m_record.ProductName != kProductName || m_record.ProductVersion != kProductVersion) {
             ResetSettings(m_record, m_dataFolder, now);
+            reset = true;
+            saveError = SaveSettings();
+        } else if (loaded.incomplete) {
+            // Whatever the short file lacked now holds its default; the file should say so too.
             saveError = SaveSettings();
         }
     } else {
         ResetSettings(m_record, m_dataFolder, now);
+        reset = true;
         saveError = SaveSettings();
     }
     if (!saveError.isEmpty())
         problems << QStringLiteral("The settings cannot be saved: %1").arg(saveError);
+    if (reset && m_record.ResultsFolder.isEmpty()) {
+        problems << QStringLiteral("The settings file cannot hold the folder name %1 (only "
+                                   "Windows-1251 characters fit, at most %2 of them); the "
+                                   "results go into that folder all the same.")
+                        .arg(QDir::toNativeSeparators(m_dataFolder))
+                        .arg(kMaxTextBytes);
+    }
 }
 
 void Program::createResultFolders(QStringList& problems) {
-    // An empty results folder would put the folders wherever the program was started.
-    if (m_record.ResultsFolder.isEmpty())
-        return;
     const QDate today = m_seams.now().date();
     for (const QString& folder :
-         {yearFolder(m_record.ResultsFolder, today), monthFolder(m_record.ResultsFolder, today)}) {
+         {yearFolder(resultsFolder(), today), monthFolder(resultsFolder(), today)}) {
         if (PathExists(folder))
             continue;
         const QString error = createFolder(folder);
@@ -107,61 +109,6 @@ void Program::createResultFolders(QStringList& problems) {
             return;
         }
     }
-}
-
-void Program::openStoredPort(TerminalChannel& ch, bool reportFailure) {
-    QStringList failures;
-    const auto step = [&failures](auto&& action) {
-        try {
-            action();
-        } catch (const SerialError& e) {
-            failures << e.description();
-        }
-    };
-    step([&] { ch.MSComm->setCommPort(toPortNumber(ch.settings->Port)); });
-    step([&] { ch.MSComm->setSettings(ch.settings->SettingsText); });
-    step([&] { ch.MSComm->setPortOpen(true); });
-    if (reportFailure && !failures.isEmpty())
-        m_seams.messageBox(kMessageTitle, failures.join(QLatin1Char('\n')));
-
-    ch.ui->portLamp->setFillColor(ch.MSComm->PortOpen() ? kGreen : kRed);
-    Com_Setting(ch);
-    fillSettingFields(ch);
-}
-
-void Program::Com_Setting(TerminalChannel& ch) {
-    PortSettings& p = *ch.settings;
-    p.Port = QString::number(ch.MSComm->CommPort());
-    // The last six characters are always ",p,d,s": the speed is everything before them.
-    const QString s = ch.MSComm->Settings();
-    const qsizetype l = s.size();
-    if (l >= 7) {
-        p.Speed = s.left(l - 6);
-        p.Parity = s.mid(l - 5, 1);
-        p.DataBits = s.mid(l - 3, 1);
-        p.StopBits = s.right(1);
-    }
-    p.Flow = QString::number(ch.MSComm->Handshaking());
-}
-
-void Program::fillSettingFields(TerminalChannel& ch) {
-    const PortSettings& p = *ch.settings;
-    const QString values[6] = {p.Port, p.Speed, p.Parity, p.DataBits, p.StopBits, p.Flow};
-    for (int f = 0; f < 6; ++f) {
-        // A value the list does not offer leaves the box as it was; the others are still set.
-        if (setComboText(ch.ui->Combo[size_t(f)], values[f]))
-            Combo_Click(ch, f);
-    }
-}
-
-void Program::Combo_Click(TerminalChannel& ch, int index) {
-    // Picking a setting reconfigures the port; that comes with the port configuration.
-    Q_UNUSED(ch);
-    Q_UNUSED(index);
-}
-
-void Program::Timer1_Timer() {
-    // The terminal's poll loop runs here.
 }
 
 QString Program::SaveSettings() {

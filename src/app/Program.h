@@ -1,23 +1,22 @@
 #pragma once
 
-#include "Seams.h"
 #include "SettingsRecord.h"
-#include "TerminalChannel.h"
+#include "terminal/Seams.h"
+#include "terminal/Terminal.h"
 
 #include <QObject>
 #include <QStringList>
 
-#include <array>
-
+class Clock;
 class Form1;
 class SerialControl;
 
-// The program behind the window: its settings, its two channels and the window's start-up
-// and shutdown.
+// The program behind the window: its settings and their file, start-up and shutdown, and the
+// terminal wired to the window.
 class Program : public QObject {
     Q_OBJECT
 public:
-    Program(Form1& form, SerialControl& port1, SerialControl& port2, Seams seams,
+    Program(Form1& form, SerialControl& port1, SerialControl& port2, Clock& clock, Seams seams,
             QObject* parent = nullptr);
 
     // Start-up, run once before the window is shown.
@@ -26,6 +25,9 @@ public:
     const SettingsRecord& settings() const { return m_record; }
     const QString& DataFolder() const { return m_dataFolder; }
     QString settingsFilePath() const;
+    // The results folder in use: the stored one, or the data folder when none could be stored.
+    QString resultsFolder() const;
+    Terminal& terminal() { return m_terminal; }
 
 signals:
     // After every attempt to write the settings file.
@@ -34,15 +36,10 @@ signals:
 private:
     void Form_Unload();
     void mnu_Exit_Click();
-    void Timer1_Timer();
-    void Combo_Click(TerminalChannel& ch, int index);
 
     void prepareDataFolder(QStringList& problems);
     void readSettings(QStringList& problems);
     void createResultFolders(QStringList& problems);
-    void openStoredPort(TerminalChannel& ch, bool reportFailure);
-    void Com_Setting(TerminalChannel& ch);
-    void fillSettingFields(TerminalChannel& ch);
     // Writes the settings file; returns what went wrong, or an empty text.
     QString SaveSettings();
     void saveReportingFailure();
@@ -51,5 +48,5 @@ private:
     Seams m_seams;
     SettingsRecord m_record;
     QString m_dataFolder;
-    std::array<TerminalChannel, 2> m_channels;
+    Terminal m_terminal;
 };

@@ -1,18 +1,8 @@
 #pragma once
 
-#include <QString>
+#include "terminal/PortSettings.h"
 
-// One channel's port settings, as the texts shown in its six setting fields plus the serial
-// control's settings string.
-struct PortSettings {
-    QString Port;
-    QString SettingsText;
-    QString Speed;
-    QString Parity;
-    QString DataBits;
-    QString StopBits;
-    QString Flow;
-};
+#include <QString>
 
 // Every setting that survives a restart, in the settings file's record order.
 struct SettingsRecord {
@@ -27,6 +17,3 @@ struct SettingsRecord {
     qint16 Language = 0; // 0 English, 1 Russian
     PortSettings Channel[2];
 };
-
-inline const QString kProductName = QStringLiteral("Duplink");
-inline const QString kProductVersion = QStringLiteral("v.2.1");

@@ -1,6 +1,8 @@
+#include "DesktopSeams.h"
 #include "Program.h"
 #include "TerminationSignals.h"
 #include "serial/QtSerialControl.h"
+#include "terminal/Clock.h"
 #include "ui/Form1.h"
 
 #include <QApplication>
@@ -14,10 +16,17 @@ int main(int argc, char** argv) {
     QApplication::setWindowIcon(form.windowIcon());
     QtSerialControl port1;
     QtSerialControl port2;
-    Program program(form, port1, port2, desktopSeams(&form));
+    Clock clock;
+    Program program(form, port1, port2, clock, desktopSeams(&form));
     closeOnTerminationSignals(&form);
 
     program.Form_Load();
+    // A signal came during a start-up message: shut down without showing the window.
+    if (terminationRequested()) {
+        form.close();
+        return 0;
+    }
+    clock.followRealTime();
     form.show();
     return QApplication::exec();
 }

@@ -1,25 +1,14 @@
 #include "CommandEditing.h"
 
-#include "TextConversions.h"
-#include "ui/ChannelControls.h"
+#include "ChannelView.h"
+#include "TerminalChannel.h"
+#include "text/TextConversions.h"
 
-#include <QLineEdit>
-#include <QPushButton>
-
-void Text4_Change(ChannelControls& c) {
-    if (c.hexBox)
-        c.hexBox->setText(StringToHEX_noSP(c.commandBox->text()));
+void Text4_Change(TerminalChannel& ch) {
+    ch.view.setCommandHex(StringToHEX_noSP(ch.view.commandText()));
 }
 
-void insertCharacter(ChannelControls& c) {
-    const qint16 n = CharacterCode(c.insertCodeBox->text());
-    c.commandBox->setText(c.commandBox->text() + CharacterOfCode(n));
-}
-
-void connectCommandEditing(ChannelControls& c) {
-    if (c.hexBox)
-        QObject::connect(c.commandBox, &QLineEdit::textChanged, c.hexBox,
-                         [&c] { Text4_Change(c); });
-    QObject::connect(c.insertButton, &QPushButton::clicked, c.insertButton,
-                     [&c] { insertCharacter(c); });
+void Command8_Click(TerminalChannel& ch) {
+    const qint16 n = CharacterCode(ch.view.insertCodeText());
+    ch.view.setCommandText(ch.view.commandText() + CharacterOfCode(n));
 }

@@ -1,50 +1,82 @@
 #include "Captions.h"
 
-#include "Form1.h"
-
-#include <QAction>
-#include <QCheckBox>
-#include <QGroupBox>
-#include <QLabel>
-#include <QMenu>
-#include <QPushButton>
+#include "terminal/Product.h"
 
 namespace {
+
+const CaptionSet kEnglish = {
+    QStringLiteral("Menu"),
+    QStringLiteral("Exit"),
+    QStringLiteral("Setting"),
+    QStringLiteral("Language"),
+    QStringLiteral("Program Settings"),
+    QStringLiteral("Terminal 1"),
+    QStringLiteral("Terminal 2"),
+    QStringLiteral("Directory to save the results"),
+    QStringLiteral("Change"),
+    QStringLiteral("Character code command to complete"),
+    QStringLiteral("Show entered command"),
+    QStringLiteral("HEX Format"),
+    QStringLiteral("Run"),
+    QStringLiteral("Clear"),
+    QStringLiteral("Insert Char 0-255"),
+};
+
+const CaptionSet kRussian = {
+    QStringLiteral("Меню"),
+    QStringLiteral("Выход"),
+    QStringLiteral("Настройка"),
+    QStringLiteral("Язык"),
+    QStringLiteral("Настройки программы"),
+    QStringLiteral("Терминал 1"),
+    QStringLiteral("Терминал 2"),
+    QStringLiteral("Директория для хранения результатов"),
+    QStringLiteral("Изменить"),
+    QStringLiteral("Добавлять код в конец строки AT-команд"),
+    QStringLiteral("Отображать вводимые данные."),
+    QStringLiteral("HEX формат"),
+    QStringLiteral("Выполнить"),
+    QStringLiteral("Очистить"),
+    QStringLiteral("Вставить знак 0-255"),
+};
 
 const char* const kEnglishMonths[12] = {"January",   "February", "March",    "April",
                                         "May",       "June",     "July",     "August",
                                         "September", "October",  "November", "December"};
-
-void applyEnglish(Form1& f) {
-    f.mnu_File->setTitle(QStringLiteral("Menu"));
-    f.mnu_Exit->setText(QStringLiteral("Exit"));
-    f.mnu_Setting->setText(QStringLiteral("Setting"));
-    f.mnu_lanq->setTitle(QStringLiteral("Language"));
-    f.Frame1->setTitle(QStringLiteral("Program Settings"));
-    f.Label1_0->setText(QStringLiteral("Directory to save the results"));
-    f.Command1->setText(QStringLiteral("Change"));
-    for (int i = 0; i < 2; ++i) {
-        ChannelControls& c = f.channel[size_t(i)];
-        c.frame->setTitle(QStringLiteral("Terminal %1").arg(i + 1));
-        c.endCodeCheck->setText(QStringLiteral("Character code command to complete"));
-        c.showCommand->setText(QStringLiteral("Show entered command"));
-        c.hexFormat->setText(QStringLiteral("HEX Format"));
-        c.runButton->setText(QStringLiteral("Run"));
-        c.clearButton->setText(QStringLiteral("Clear"));
-        c.insertButton->setText(QStringLiteral("Insert Char 0-255"));
-    }
-}
+const char* const kRussianMonths[12] = {"Января",   "Февраля", "Марта",  "Апреля",
+                                        "Мая",      "Июня",    "Июля",   "Августа",
+                                        "Сентября", "Октября", "Ноября", "Декабря"};
 
 } // namespace
 
-QString englishTitle(const QDate& today) {
-    return QStringLiteral("Amberfields       Duplink v.2.1               Today: ") +
-           QLatin1String(kEnglishMonths[today.month() - 1]) + QString::number(today.day()) +
-           QStringLiteral(",  ") + QString::number(today.year());
+const CaptionSet* captionsFor(qint16 language) {
+    switch (language) {
+    case 0:
+        return &kEnglish;
+    case 1:
+        return &kRussian;
+    default:
+        return nullptr;
+    }
 }
 
-void Lang_Setting(Form1& form, qint16 language, const QDateTime& now) {
-    Q_UNUSED(language);
-    applyEnglish(form);
-    form.setWindowTitle(englishTitle(now.date()));
+QString Month_Name(qint16 language, int month) {
+    if (month < 1 || month > 12)
+        return {};
+    return language == 1 ? QString::fromUtf8(kRussianMonths[month - 1])
+                         : QLatin1String(kEnglishMonths[month - 1]);
+}
+
+QString windowTitle(qint16 language, const QDate& today, const QString& weekday) {
+    const QString CurrentMonth = Month_Name(language, today.month());
+    const QString day = QString::number(today.day());
+    const QString year = QString::number(today.year());
+    QString title = QStringLiteral("Amberfields       ") + kProductName + QLatin1Char(' ') +
+                    kProductVersion + QStringLiteral("               ");
+    if (language == 1)
+        title += QStringLiteral("Сегодня: ") + day + QStringLiteral("  ") + CurrentMonth +
+                 QStringLiteral("  ") + year + QStringLiteral(" года  ") + weekday;
+    else
+        title += QStringLiteral("Today: ") + CurrentMonth + day + QStringLiteral(",  ") + year;
+    return title;
 }

@@ -1,12 +1,21 @@
 #pragma once
 
-#include <QDateTime>
+#include <QDate>
+#include <QString>
 
-class Form1;
+// The captions that follow the interface language. Controls of the two channels that share a
+// caption are named by Terminal 1's control.
+struct CaptionSet {
+    QString mnu_File, mnu_Exit, mnu_Setting, mnu_lanq;
+    QString Frame1, Frame2, Frame5, Label1_0, Command1;
+    QString Check3, Check5, Check9, Command3, Command4, Command8;
+};
 
-// Puts every language-dependent caption of the window, and the dated title, into the
-// language given (0 English). Other languages keep the English captions for now.
-void Lang_Setting(Form1& form, qint16 language, const QDateTime& now);
+// The captions of a language (0 English, 1 Russian); nothing for any other value.
+const CaptionSet* captionsFor(qint16 language);
 
-// "Amberfields       Duplink v.2.1               Today: December6,  2026"
-QString englishTitle(const QDate& today);
+// The name of a month (1 to 12) as the window title writes it: Russian in the genitive.
+QString Month_Name(qint16 language, int month);
+
+// The dated window title of a language; `weekday` is the system's name of today's weekday.
+QString windowTitle(qint16 language, const QDate& today, const QString& weekday);

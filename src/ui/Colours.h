@@ -1,18 +1,11 @@
 #pragma once
 
-#include <QColor>
+#include "terminal/LampColours.h"
 
-// Colours as packed 24-bit values, red in the low byte.
-constexpr int kGreen = 49152;  // RGB(0, 192, 0): port open, input line on
-constexpr int kRed = 255;      // RGB(255, 0, 0): port closed, output line on
-constexpr int kOff = 16777152; // RGB(192, 255, 255): line off
+#include <QColor>
 
 inline QColor fromPacked(int packed) {
     return QColor(packed & 0xFF, (packed >> 8) & 0xFF, (packed >> 16) & 0xFF);
-}
-
-inline int toPacked(const QColor& c) {
-    return c.red() | (c.green() << 8) | (c.blue() << 16);
 }
 
 // Fixed window colours.

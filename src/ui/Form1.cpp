@@ -1,20 +1,22 @@
 #include "Form1.h"
 
+#include "Captions.h"
 #include "ChannelLayout.h"
+#include "ChannelWidgets.h"
 #include "Colours.h"
 #include "Lamp.h"
 #include "Placement.h"
-#include "TerminalFrame.h"
 
 #include <QCloseEvent>
+#include <QDateTime>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
+#include <QLocale>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTimer>
 
 static void initArtwork() {
     Q_INIT_RESOURCE(artwork);
@@ -42,6 +44,11 @@ QRadioButton* option(QWidget* parent, const char* name, const QRect& inTwips, co
     return o;
 }
 
+template <class Item> Item* named(Item* item, const char* name) {
+    item->setObjectName(QLatin1String(name));
+    return item;
+}
+
 } // namespace
 
 Form1::Form1(QWidget* parent) : QMainWindow(parent) {
@@ -64,68 +71,81 @@ Form1::Form1(QWidget* parent) : QMainWindow(parent) {
 
     // Built back to front, so that each control lies in front of the ones made before it.
     for (int i = 1; i >= 0; --i)
-        channel[size_t(i)] = buildTerminalFrame(channelLayout(i), client);
-    Label4 = place<QLabel>(client, "Label4", QRect(1995, 4950, 3660, 510),
-                           QStringLiteral("Transmit Port 2 to Port 1"));
+        m_channels[size_t(i)] = new ChannelWidgets(channelLayout(i), client);
+    m_transmitBanner = place<QLabel>(client, "Label4", QRect(1995, 4950, 3660, 510),
+                                     QStringLiteral("Transmit Port 2 to Port 1"));
     buildTransmitStrip(client);
     buildSettingsPanel(client);
-    Label4->lower();
-
-    Timer1 = new QTimer(this);
-    Timer1->setObjectName(QStringLiteral("Timer1"));
-    Timer1->setInterval(100);
+    m_transmitBanner->lower();
 
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 }
 
+ChannelView& Form1::channelView(int index) {
+    return *m_channels[size_t(index)];
+}
+
 void Form1::buildMenu() {
-    mnu_File = menuBar()->addMenu(QStringLiteral("Меню"));
-    mnu_File->setObjectName(QStringLiteral("mnu_File"));
-    mnu_Exit = mnu_File->addAction(QStringLiteral("Выход"));
-    mnu_Exit->setObjectName(QStringLiteral("mnu_Exit"));
-    mnu_Setting = menuBar()->addAction(QStringLiteral("Настройки"));
-    mnu_Setting->setObjectName(QStringLiteral("mnu_Setting"));
-    mnu_lanq = menuBar()->addMenu(QStringLiteral("Язык"));
-    mnu_lanq->setObjectName(QStringLiteral("mnu_lanq"));
-    mnu_rus = mnu_lanq->addAction(QStringLiteral("rus"));
-    mnu_rus->setObjectName(QStringLiteral("mnu_rus"));
-    mnu_eng = mnu_lanq->addAction(QStringLiteral("eng"));
-    mnu_eng->setObjectName(QStringLiteral("mnu_eng"));
+    m_fileMenu = named(menuBar()->addMenu(QStringLiteral("Меню")), "mnu_File");
+    m_exitItem = named(m_fileMenu->addAction(QStringLiteral("Выход")), "mnu_Exit");
+    m_settingItem = named(menuBar()->addAction(QStringLiteral("Настройки")), "mnu_Setting");
+    m_languageMenu = named(menuBar()->addMenu(QStringLiteral("Язык")), "mnu_lanq");
+    named(m_languageMenu->addAction(QStringLiteral("rus")), "mnu_rus");
+    named(m_languageMenu->addAction(QStringLiteral("eng")), "mnu_eng");
+    connect(m_exitItem, &QAction::triggered, this, &Form1::exitChosen);
 }
 
 void Form1::buildTransmitStrip(QWidget* client) {
-    Label4->setAlignment(Qt::AlignCenter);
-    Label4->setAutoFillBackground(true);
-    QPalette pal = Label4->palette();
+    QLabel* banner = m_transmitBanner;
+    banner->setAlignment(Qt::AlignCenter);
+    banner->setAutoFillBackground(true);
+    QPalette pal = banner->palette();
     pal.setColor(QPalette::Window, Qt::white);
     pal.setColor(QPalette::WindowText, kBannerText);
-    Label4->setPalette(pal);
+    banner->setPalette(pal);
     QFont bannerFont(QStringLiteral("MS Sans Serif"));
     bannerFont.setStyleHint(QFont::SansSerif);
     bannerFont.setPointSizeF(13.5);
-    Label4->setFont(bannerFont);
-    Label4->hide();
+    banner->setFont(bannerFont);
+    banner->hide();
 
-    Command2 = pictureButton(client, "Command2", QRect(5760, 4800, 510, 690), ":/artwork/arrow.png",
-                             "Switch transmit mode off");
-    Command5 = pictureButton(client, "Command5", QRect(5775, 4815, 510, 690), ":/artwork/cross.png",
-                             "Switch transmit mode on");
-    Option4 = option(client, "Option4", QRect(6315, 4905, 3165, 240), "RTS/DTR = CTS/DSR");
-    Option4->setChecked(true);
-    Option3 = option(client, "Option3", QRect(6315, 5175, 3165, 240), "RTS/DTR = Manual Check");
+    pictureButton(client, "Command2", QRect(5760, 4800, 510, 690), ":/artwork/arrow.png",
+                  "Switch transmit mode off");
+    pictureButton(client, "Command5", QRect(5775, 4815, 510, 690), ":/artwork/cross.png",
+                  "Switch transmit mode on");
+    option(client, "Option4", QRect(6315, 4905, 3165, 240), "RTS/DTR = CTS/DSR")->setChecked(true);
+    option(client, "Option3", QRect(6315, 5175, 3165, 240), "RTS/DTR = Manual Check");
 }
 
 void Form1::buildSettingsPanel(QWidget* client) {
-    Frame1 = place<QGroupBox>(client, "Frame1", QRect(840, 0, 9240, 4110),
-                              QStringLiteral("Настройки программы"));
-    Frame1->setAutoFillBackground(true);
-    Label1_0 = place<QLabel>(Frame1, "Label1_0", QRect(180, 270, 3300, 240),
-                             QStringLiteral("Директория для хранения результатов"));
-    Text1 = place<QLineEdit>(Frame1, "Text1", QRect(225, 540, 7215, 285));
-    Label1_0->setBuddy(Text1);
-    Command1 = place<QPushButton>(Frame1, "Command1", QRect(7560, 540, 1095, 285),
-                                  QStringLiteral("Изменить"));
-    Frame1->hide();
+    m_settingsPanel = place<QGroupBox>(client, "Frame1", QRect(840, 0, 9240, 4110),
+                                       QStringLiteral("Настройки программы"));
+    m_settingsPanel->setAutoFillBackground(true);
+    m_folderCaption = place<QLabel>(m_settingsPanel, "Label1_0", QRect(180, 270, 3300, 240),
+                                    QStringLiteral("Директория для хранения результатов"));
+    auto* folder = place<QLineEdit>(m_settingsPanel, "Text1", QRect(225, 540, 7215, 285));
+    m_folderCaption->setBuddy(folder);
+    m_changeFolder = place<QPushButton>(m_settingsPanel, "Command1", QRect(7560, 540, 1095, 285),
+                                        QStringLiteral("Изменить"));
+    m_settingsPanel->hide();
+}
+
+void Form1::Lang_Setting(qint16 language, const QDateTime& now) {
+    const CaptionSet* c = captionsFor(language);
+    if (!c)
+        return;
+    m_fileMenu->setTitle(c->mnu_File);
+    m_exitItem->setText(c->mnu_Exit);
+    m_settingItem->setText(c->mnu_Setting);
+    m_languageMenu->setTitle(c->mnu_lanq);
+    m_settingsPanel->setTitle(c->Frame1);
+    m_folderCaption->setText(c->Label1_0);
+    m_changeFolder->setText(c->Command1);
+    for (ChannelWidgets* channel : m_channels)
+        channel->setCaptions(*c);
+    const QDate today = now.date();
+    setWindowTitle(::windowTitle(
+        language, today, QLocale::system().dayName(today.dayOfWeek(), QLocale::LongFormat)));
 }
 
 void Form1::closeWithoutUnload() {

@@ -1,47 +1,32 @@
 #pragma once
 
-#include "ChannelControls.h"
-
 #include <QMainWindow>
 
 #include <array>
 
+class ChannelView;
+class ChannelWidgets;
 class QAction;
+class QDateTime;
+class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QMenu;
 class QPushButton;
 class QRadioButton;
-class QGroupBox;
 
-// The main window and its control tree. It holds no behaviour of its own beyond telling when
-// it is about to close.
+// The main window and its control tree. It shows what it is told and reports what the user
+// does; the behaviour behind it lives in the terminal and the program.
 class Form1 : public QMainWindow {
     Q_OBJECT
 public:
     explicit Form1(QWidget* parent = nullptr);
 
-    std::array<ChannelControls, 2> channel;
+    ChannelView& channelView(int index); // 0 for Terminal 1, 1 for Terminal 2
 
-    QMenu* mnu_File = nullptr;
-    QAction* mnu_Exit = nullptr;
-    QAction* mnu_Setting = nullptr;
-    QMenu* mnu_lanq = nullptr;
-    QAction* mnu_rus = nullptr;
-    QAction* mnu_eng = nullptr;
-
-    QGroupBox* Frame1 = nullptr; // program settings panel
-    QLabel* Label1_0 = nullptr;
-    QLineEdit* Text1 = nullptr;
-    QPushButton* Command1 = nullptr;
-
-    QRadioButton* Option3 = nullptr; // "RTS/DTR = Manual Check"
-    QRadioButton* Option4 = nullptr; // "RTS/DTR = CTS/DSR"
-    QPushButton* Command5 = nullptr; // transmit mode on
-    QPushButton* Command2 = nullptr; // transmit mode off
-    QLabel* Label4 = nullptr;        // "Transmit Port 2 to Port 1"
-
-    QTimer* Timer1 = nullptr; // the poll loop's timer, started once start-up is done
+    // Every language-dependent caption and the dated title, in the language given (0 English,
+    // 1 Russian); any other value changes nothing.
+    void Lang_Setting(qint16 language, const QDateTime& now);
 
     // Closes the window without announcing it (the Exit menu item has saved already).
     void closeWithoutUnload();
@@ -49,6 +34,7 @@ public:
 signals:
     // The window is closing by any way other than closeWithoutUnload().
     void unloading();
+    void exitChosen();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -57,5 +43,15 @@ private:
     void buildMenu();
     void buildSettingsPanel(QWidget* client);
     void buildTransmitStrip(QWidget* client);
+
+    std::array<ChannelWidgets*, 2> m_channels{};
+    QMenu* m_fileMenu = nullptr;           // mnu_File
+    QAction* m_exitItem = nullptr;         // mnu_Exit
+    QAction* m_settingItem = nullptr;      // mnu_Setting
+    QMenu* m_languageMenu = nullptr;       // mnu_lanq
+    QGroupBox* m_settingsPanel = nullptr;  // Frame1
+    QLabel* m_folderCaption = nullptr;     // Label1_0
+    QPushButton* m_changeFolder = nullptr; // Command1
+    QLabel* m_transmitBanner = nullptr;    // Label4
     bool m_unloadAnnounced = false;
 };

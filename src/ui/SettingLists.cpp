@@ -1,6 +1,6 @@
 #include "SettingLists.h"
 
-#include "ChannelControls.h"
+#include "terminal/PortSettings.h"
 
 QStringList settingListEntries(int field) {
     switch (field) {

@@ -62,12 +62,12 @@ void FakeSerialControl::setPortOpen(bool open) {
     ++m_opens;
 }
 
-void FakeSerialControl::setOutput(const QString& text) {
+void FakeSerialControl::writeBytes(const QByteArray& bytes) {
     if (m_open)
-        m_written += text;
+        m_written += bytes;
 }
 
-QString FakeSerialControl::Input() {
+QByteArray FakeSerialControl::readBytes() {
     if (!m_open)
         return {};
     return std::exchange(m_input, {});

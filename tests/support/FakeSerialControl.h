@@ -29,19 +29,19 @@ public:
     bool CTSHolding() const override { return m_open && m_cts; }
     bool DSRHolding() const override { return m_open && m_dsr; }
     bool CDHolding() const override { return m_open && m_cd; }
-    void setOutput(const QString& text) override;
-    QString Input() override;
+    void writeBytes(const QByteArray& bytes) override;
+    QByteArray readBytes() override;
     qint16 CommEvent() const override { return m_event; }
 
     // Script.
     void failOpeningWith(const QString& description) { m_openFailure = description; }
     void refuseSettings(const QString& settings) { m_refused << settings; }
     void setInputLines(bool cts, bool dsr, bool cd);
-    void receive(const QString& data) { m_input += data; }
+    void receive(const QByteArray& data) { m_input += data; }
     void raiseEvent(qint16 code);
 
     // Observation.
-    QString written() const { return m_written; }
+    QByteArray written() const { return m_written; }
     int openCount() const { return m_opens; }
 
 private:
@@ -55,8 +55,8 @@ private:
     bool m_dsr = false;
     bool m_cd = false;
     qint16 m_event = 0;
-    QString m_input;
-    QString m_written;
+    QByteArray m_input;
+    QByteArray m_written;
     QString m_openFailure;
     QStringList m_refused;
     int m_opens = 0;

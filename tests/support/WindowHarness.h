@@ -2,6 +2,7 @@
 
 #include "FakeSerialControl.h"
 #include "app/Program.h"
+#include "terminal/Clock.h"
 #include "ui/Form1.h"
 
 #include <QDateTime>
@@ -9,8 +10,8 @@
 
 #include <memory>
 
-// The window with fake serial controls and recorded dialogs, for tests. Script the fakes, then
-// start().
+// The window with fake serial controls, a hand-moved clock and recorded dialogs, for tests.
+// Script the fakes, then start().
 class WindowHarness {
 public:
     WindowHarness();
@@ -25,6 +26,7 @@ public:
     Form1 form;
     FakeSerialControl port1;
     FakeSerialControl port2;
+    Clock clock;
     std::unique_ptr<Program> program;
 
     struct Message {

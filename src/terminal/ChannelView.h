@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+// What the terminal needs of the window for one channel: the controls it reads when it needs
+// them, what it shows, and the user's actions. The window implements it; tests use a fake.
+class ChannelView : public QObject {
+    Q_OBJECT
+public:
+    using QObject::QObject;
+
+    // Read at the moment they are needed, never kept.
+    virtual QString commandText() const = 0;    // the command box
+    virtual QString insertCodeText() const = 0; // the "Insert Char 0-255" code box
+    virtual QString settingFieldText(int field) const = 0;
+
+    virtual void setCommandText(const QString& text) = 0;
+    // Terminal 1's command in hex; a channel without that box ignores it.
+    virtual void setCommandHex(const QString& hex) = 0;
+    // A field that only offers its list refuses any other text (false) and keeps its own.
+    virtual bool setSettingFieldText(int field, const QString& text) = 0;
+    virtual void setPortLamp(int colour) = 0;
+
+signals:
+    // The user picked an entry of a setting field's list (typing is not a pick).
+    void settingPicked(int field);
+    // The command box's text changed, whoever changed it.
+    void commandChanged();
+    void insertClicked();
+};

@@ -1,0 +1,192 @@
+#include "ChannelWidgets.h"
+
+#include "Captions.h"
+#include "ChannelLayout.h"
+#include "Colours.h"
+#include "ComboText.h"
+#include "Lamp.h"
+#include "Placement.h"
+#include "SettingLists.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+#include <limits>
+
+namespace {
+
+const char* const kLineNames[6] = {"RTS", "DTR", "CTS", "DSR", "DCD", "RI"};
+const char* const kFieldCaptions[kSettingFieldCount] = {"COM",  "bps",  "parity",
+                                                        "data", "stop", "control"};
+
+QString elementName(const char* arrayName, int i) {
+    return QStringLiteral("%1_%2").arg(QLatin1String(arrayName)).arg(i);
+}
+
+QComboBox* buildCombo(QWidget* panel, const QString& name, const QRect& inTwips, int field,
+                      bool editable) {
+    auto* box = new QComboBox(panel);
+    box->setObjectName(name);
+    box->setGeometry(toPixels(inTwips));
+    box->addItems(settingListEntries(field));
+    box->setEditable(editable);
+    if (editable) {
+        // Typed text is taken as it is: never added to the list, never completed.
+        box->setInsertPolicy(QComboBox::NoInsert);
+        box->setCompleter(nullptr);
+    }
+    // A list-only box shows nothing until start-up gives it its value.
+    box->setCurrentIndex(-1);
+    box->setAccessibleName(QLatin1String(kFieldCaptions[field]));
+    return box;
+}
+
+QFont fontOf(const char* family, QFont::StyleHint hint, double points) {
+    QFont font{QString::fromLatin1(family)};
+    font.setStyleHint(hint);
+    font.setPointSizeF(points);
+    return font;
+}
+
+} // namespace
+
+ChannelWidgets::ChannelWidgets(const ChannelLayout& layout, QWidget* client)
+    : ChannelView(client), m_number(layout.number) {
+    buildFrame(layout, client);
+    m_portPanel =
+        place<QGroupBox>(m_frame, layout.portPanel, QLatin1String(layout.portPanelCaption));
+    // The port panel keeps the platform's own colours.
+    paintBackground(m_portPanel, QApplication::palette().color(QPalette::Window));
+    buildPortPanel(layout);
+
+    connect(m_commandBox, &QLineEdit::textChanged, this, &ChannelView::commandChanged);
+    connect(m_insertButton, &QPushButton::clicked, this, &ChannelView::insertClicked);
+    for (int f = 0; f < kSettingFieldCount; ++f) {
+        connect(m_combos[size_t(f)], &QComboBox::activated, this,
+                [this, f] { emit settingPicked(f); });
+    }
+}
+
+void ChannelWidgets::buildFrame(const ChannelLayout& l, QWidget* client) {
+    m_frame = place<QGroupBox>(client, l.frame, QStringLiteral("Terminal"));
+    paintBackground(m_frame, m_number == 1 ? kTerminal1Background : kTerminal2Background);
+    QWidget* f = m_frame;
+
+    m_endCodeBox = place<QLineEdit>(f, l.endCodeBox, QStringLiteral("13"));
+    m_endCodeBox->setAccessibleName(QStringLiteral("End character code"));
+    m_endCodeCheck =
+        place<QCheckBox>(f, l.endCodeCheck, QStringLiteral("Character code command to complete"));
+    m_endCodeCheck->setChecked(true);
+    m_infoLine = place<QLabel>(f, l.infoLine);
+    m_infoLine->setAccessibleName(QStringLiteral("Character information"));
+    m_insertCodeBox = place<QLineEdit>(f, l.insertCodeBox, QStringLiteral("255"));
+    m_insertCodeBox->setAccessibleName(QStringLiteral("Character code to insert"));
+    m_insertButton = place<QPushButton>(f, l.insertButton, QStringLiteral("Insert Char 0-255"));
+
+    m_commandBox = place<QLineEdit>(f, l.commandBox, QStringLiteral("AT"));
+    m_commandBox->setAccessibleName(QStringLiteral("Command"));
+    m_commandBox->setMaxLength(std::numeric_limits<int>::max());
+    m_commandBox->setFont(fontOf("Courier New", QFont::Monospace, l.commandFontPoints));
+    m_emptyButton = place<QPushButton>(f, l.emptyButton, QStringLiteral("*"));
+    m_emptyButton->setAccessibleName(QStringLiteral("Empty the command"));
+    m_runButton = place<QPushButton>(f, l.runButton, QStringLiteral("Run"));
+
+    if (l.hexBox.name) {
+        m_hexBox = place<QLineEdit>(f, l.hexBox, QStringLiteral("4154"));
+        m_hexBox->setAccessibleName(QStringLiteral("Command in hex"));
+        m_hexBox->setFont(fontOf("Terminal", QFont::Monospace, 9));
+        QPalette pal = m_hexBox->palette();
+        pal.setColor(QPalette::Base, kTerminal1Background);
+        m_hexBox->setPalette(pal);
+        m_hexBox->setFocusPolicy(Qt::ClickFocus);
+    }
+
+    m_log = place<QPlainTextEdit>(f, l.log);
+    m_log->setAccessibleName(QStringLiteral("Log"));
+    m_log->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    m_showCommand = place<QCheckBox>(f, l.showCommand, QStringLiteral("Show entered command"));
+    m_hexFormat = place<QCheckBox>(f, l.hexFormat, QStringLiteral("HEX Format"));
+    m_clearButton = place<QPushButton>(f, l.clearButton, QStringLiteral("Clear"));
+}
+
+void ChannelWidgets::buildPortPanel(const ChannelLayout& l) {
+    QGroupBox* panel = m_portPanel;
+    for (int f = 0; f < kSettingFieldCount; ++f) {
+        auto* caption = place<QLabel>(panel, l.comboCaptions[f], QLatin1String(kFieldCaptions[f]));
+        const bool left = f == FieldPort && l.portCaptionLeftAligned;
+        caption->setAlignment((left ? Qt::AlignLeft : Qt::AlignRight) | Qt::AlignVCenter);
+        m_combos[size_t(f)] =
+            buildCombo(panel, elementName(l.comboName, f), l.combos[f], f, l.comboEditable[f]);
+        caption->setBuddy(m_combos[size_t(f)]);
+    }
+
+    m_portLamp = place<Lamp>(panel, l.portLamp, kRed);
+    m_portLamp->setAccessibleName(QStringLiteral("Port open"));
+    m_portLamp->setAccessibleDescription(QStringLiteral("green: the port is open; red: closed"));
+
+    m_rtsBox = place<QCheckBox>(panel, l.rtsBox);
+    m_rtsBox->setAccessibleName(QStringLiteral("RTS"));
+    m_dtrBox = place<QCheckBox>(panel, l.dtrBox);
+    m_dtrBox->setAccessibleName(QStringLiteral("DTR"));
+    m_dtrBox->setChecked(true);
+
+    for (int i = 0; i < 6; ++i) {
+        const QRect lamp = l.firstLineLamp.translated(0, l.lineLampStep * i);
+        m_lineLamps[size_t(i)] =
+            place<Lamp>(panel, qPrintable(elementName(l.lineLampName, i)), lamp, kOff);
+        m_lineLamps[size_t(i)]->setAccessibleName(QLatin1String(kLineNames[i]));
+        const QRect name = l.firstLineName.translated(0, l.lineNameStep * i);
+        place<QLabel>(panel, qPrintable(elementName(l.lineNameName, i)), name,
+                      QLatin1String(kLineNames[i]));
+    }
+
+    m_summary = place<QLabel>(panel, l.summary, QLatin1String(l.summary.name));
+    m_summary->setAlignment(Qt::AlignCenter);
+    m_summary->setFont(fontOf("MS Sans Serif", QFont::SansSerif, 9.75));
+}
+
+QString ChannelWidgets::commandText() const {
+    return m_commandBox->text();
+}
+
+QString ChannelWidgets::insertCodeText() const {
+    return m_insertCodeBox->text();
+}
+
+QString ChannelWidgets::settingFieldText(int field) const {
+    return m_combos[size_t(field)]->currentText();
+}
+
+void ChannelWidgets::setCommandText(const QString& text) {
+    m_commandBox->setText(text);
+}
+
+void ChannelWidgets::setCommandHex(const QString& hex) {
+    if (m_hexBox)
+        m_hexBox->setText(hex);
+}
+
+bool ChannelWidgets::setSettingFieldText(int field, const QString& text) {
+    return setComboText(m_combos[size_t(field)], text);
+}
+
+void ChannelWidgets::setPortLamp(int colour) {
+    m_portLamp->setFillColor(colour);
+}
+
+void ChannelWidgets::setCaptions(const CaptionSet& c) {
+    const QString frame = m_number == 1 ? c.Frame2 : c.Frame5;
+    m_frame->setTitle(frame);
+    m_endCodeCheck->setText(c.Check3);
+    m_showCommand->setText(c.Check5);
+    m_hexFormat->setText(c.Check9);
+    m_runButton->setText(c.Command3);
+    m_clearButton->setText(c.Command4);
+    m_insertButton->setText(c.Command8);
+}

@@ -1,0 +1,64 @@
+#pragma once
+
+#include "terminal/ChannelView.h"
+#include "terminal/PortSettings.h"
+
+#include <array>
+
+class Lamp;
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QWidget;
+struct ChannelLayout;
+struct CaptionSet;
+
+// One terminal channel's frame and port panel, and the channel as the terminal sees it.
+class ChannelWidgets final : public ChannelView {
+    Q_OBJECT
+public:
+    // Builds the frame inside `client`, in front of what is there already.
+    ChannelWidgets(const ChannelLayout& layout, QWidget* client);
+
+    QString commandText() const override;
+    QString insertCodeText() const override;
+    QString settingFieldText(int field) const override;
+    void setCommandText(const QString& text) override;
+    void setCommandHex(const QString& hex) override;
+    bool setSettingFieldText(int field, const QString& text) override;
+    void setPortLamp(int colour) override;
+
+    void setCaptions(const CaptionSet& captions);
+
+private:
+    void buildFrame(const ChannelLayout& l, QWidget* client);
+    void buildPortPanel(const ChannelLayout& l);
+
+    int m_number;
+    QGroupBox* m_frame = nullptr;          // Frame2 / Frame5
+    QLineEdit* m_endCodeBox = nullptr;     // Text5 / Text3
+    QCheckBox* m_endCodeCheck = nullptr;   // Check3 / Check4
+    QLabel* m_infoLine = nullptr;          // Label8 / Label9
+    QLineEdit* m_insertCodeBox = nullptr;  // Text8 / Text9
+    QPushButton* m_insertButton = nullptr; // Command8 / Command9
+    QLineEdit* m_commandBox = nullptr;     // Text4 / Text7
+    QPushButton* m_emptyButton = nullptr;  // Command11 / Command10 "*"
+    QPushButton* m_runButton = nullptr;    // Command3 / Command6
+    QLineEdit* m_hexBox = nullptr;         // Text10; Terminal 2 has none
+    QPlainTextEdit* m_log = nullptr;       // Text2 / Text6
+    QCheckBox* m_showCommand = nullptr;    // Check5 / Check8
+    QCheckBox* m_hexFormat = nullptr;      // Check9 / Check10
+    QPushButton* m_clearButton = nullptr;  // Command4 / Command7
+
+    QGroupBox* m_portPanel = nullptr;                      // Frame3 / Frame6
+    std::array<QComboBox*, kSettingFieldCount> m_combos{}; // Combo1 / Combo2
+    QCheckBox* m_rtsBox = nullptr;                         // Check1 / Check6
+    QCheckBox* m_dtrBox = nullptr;                         // Check2 / Check7
+    Lamp* m_portLamp = nullptr;                            // Shape1 / Shape3
+    std::array<Lamp*, 6> m_lineLamps{};                    // Shape2 / Shape4
+    QLabel* m_summary = nullptr;                           // Label2 / Label7
+};

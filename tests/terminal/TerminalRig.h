@@ -1,0 +1,44 @@
+#pragma once
+
+#include "FakeChannelView.h"
+#include "FakeSerialControl.h"
+#include "terminal/Clock.h"
+#include "terminal/PortSettings.h"
+#include "terminal/Terminal.h"
+
+#include <QStringList>
+
+// The terminal on fake ports and fake views, a hand-moved clock and recorded messages.
+struct TerminalRig {
+    TerminalRig() {
+        view2.editable = {false, false, true, false, false, false};
+        for (int c = 0; c < 2; ++c)
+            settings[c] =
+                PortSettings{QString::number(c + 1), "9600,n,8,1", "9600", "n", "8", "1", "0"};
+        Seams seams;
+        seams.messageBox = [this](const QString& title, const QString& text) {
+            messages << title + QStringLiteral(" | ") + text;
+        };
+        seams.beep = [this] {
+            ++beeps;
+        };
+        terminal = std::make_unique<Terminal>(clock, seams,
+                                              Terminal::ChannelParts{port1, view1, settings[0]},
+                                              Terminal::ChannelParts{port2, view2, settings[1]});
+    }
+
+    void openBoth() {
+        terminal->openStoredPort(terminal->channel(0));
+        terminal->openStoredPort(terminal->channel(1));
+    }
+
+    FakeSerialControl port1;
+    FakeSerialControl port2;
+    FakeChannelView view1;
+    FakeChannelView view2;
+    PortSettings settings[2];
+    Clock clock;
+    QStringList messages;
+    int beeps = 0;
+    std::unique_ptr<Terminal> terminal;
+};
