@@ -1,11 +1,12 @@
 #include "SettingsFile.h"
 
-#include "terminal/AnsiCodePage.h"
+#include "FileWriting.h"
+#include "terminal/Product.h"
+#include "text/AnsiCodePage.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QtEndian>
 
 #include <array>
@@ -104,13 +105,21 @@ double toOleDate(const QDateTime& when) {
     return days + when.time().msecsSinceStartOfDay() / 86400000.0;
 }
 
+QString storableFolder(const QString& folder) {
+    for (const QChar c : folder) {
+        if (ansi::codeOf(c) < 0)
+            return {};
+    }
+    return folder.size() <= kMaxTextBytes ? folder : QString();
+}
+
 void ResetSettings(SettingsRecord& r, const QString& DataFolder, const QDateTime& now) {
     r.ProductName = kProductName;
     r.ProductVersion = kProductVersion;
-    r.CreatedFolder = DataFolder;
+    r.CreatedFolder = storableFolder(DataFolder);
     r.CreatedDate = toOleDate(QDateTime(now.date(), QTime(0, 0)));
     r.CreatedTime = now.time().toString(QStringLiteral("HH:mm:ss"));
-    r.ResultsFolder = DataFolder;
+    r.ResultsFolder = r.CreatedFolder;
     r.Reserved1 = 0;
     r.Reserved2 = 1;
     r.Language = 0;
@@ -135,36 +144,35 @@ QByteArray encodeSettings(const SettingsRecord& record) {
 }
 
 FileOutcome SaveSettings(const SettingsRecord& record, const QString& filePath) {
-    QByteArray content = encodeSettings(record);
-    QFile old(filePath);
-    if (old.size() > content.size() && old.open(QIODevice::ReadOnly)) {
-        old.seek(content.size());
-        content += old.readAll();
-    }
-    QSaveFile file(filePath);
-    const auto failed = [&](const QString& reason) {
-        return FileOutcome{
-            false, QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(filePath), reason)};
-    };
-    if (!file.open(QIODevice::WriteOnly))
-        return failed(file.errorString());
-    if (file.write(content) != content.size())
-        return failed(file.errorString());
-    if (!file.commit())
-        return failed(file.errorString());
-    return {};
+    const QByteArray content = encodeSettings(record);
+    const QFileInfo old(filePath);
+    const QString error = old.isFile() && old.size() > content.size()
+                              ? overwriteFileStart(filePath, content)
+                              : replaceWholeFile(filePath, content);
+    if (error.isEmpty())
+        return {};
+    return FileOutcome{false,
+                       QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(filePath), error)};
 }
 
 LoadOutcome LoadSettings(SettingsRecord& record, const QString& filePath, const QString& DataFolder,
                          const QDateTime& now) {
     SettingsRecord defaults;
     ResetSettings(defaults, DataFolder, now);
+    LoadOutcome outcome;
 
+    // Anything but a regular file (a FIFO would block the open for ever) counts as unreadable.
     QFile file(filePath);
-    bool readable = file.open(QIODevice::ReadOnly);
-    const QByteArray content = readable ? file.readAll() : QByteArray();
+    QByteArray content;
+    if (!QFileInfo(filePath).isFile())
+        outcome.unreadable = QStringLiteral("not a regular file");
+    else if (!file.open(QIODevice::ReadOnly))
+        outcome.unreadable = file.errorString();
+    else
+        content = file.read(qint64(kRecordLength) * kRecordCount);
     file.close();
 
+    bool readable = outcome.unreadable.isEmpty();
     SettingsRecord loaded;
     const auto targets = fieldsOf(loaded);
     const auto fallbacks = fieldsOf(defaults);
@@ -174,6 +182,7 @@ LoadOutcome LoadSettings(SettingsRecord& record, const QString& filePath, const 
         case Decoded::Ok:
             break;
         case Decoded::Missing:
+            outcome.incomplete = true;
             std::visit([&](auto* to) { *to = *std::get<decltype(to)>(fallbacks[size_t(n)]); },
                        targets[size_t(n)]);
             break;
@@ -184,9 +193,16 @@ LoadOutcome LoadSettings(SettingsRecord& record, const QString& filePath, const 
     }
     if (readable) {
         record = loaded;
-        return {};
+        return outcome;
     }
     record = defaults;
-    QFile::remove(filePath);
-    return LoadOutcome{true, SaveSettings(record, filePath)};
+    outcome.recovered = true;
+    outcome.incomplete = false;
+    // The old file is kept beside the new one rather than deleted: it may be the user's only
+    // copy of settings that a permission slip made unreadable.
+    outcome.backup = moveAside(filePath);
+    if (outcome.backup.isEmpty())
+        QFile::remove(filePath);
+    outcome.save = SaveSettings(record, filePath);
+    return outcome;
 }

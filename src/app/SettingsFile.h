@@ -19,8 +19,14 @@ QString settingsFileName();
 // True when a file or folder of that path exists; a path ending in a separator names a folder.
 bool PathExists(const QString& path);
 
-// Every field to its default. The folders are the data folder; the date and time are `now`.
+// Every field to its default. The folders are the data folder, or empty when the record
+// cannot hold its path (see storableFolder); the date and time are `now`.
 void ResetSettings(SettingsRecord& record, const QString& DataFolder, const QDateTime& now);
+
+// A folder as the record can hold it: the path itself, or an empty text when the 8-bit
+// character set cannot spell it or it is too long for a record. An empty results folder stands
+// for the data folder.
+QString storableFolder(const QString& folder);
 
 // The 23 records as they stand in the file. Texts longer than the format holds are cut.
 QByteArray encodeSettings(const SettingsRecord& record);
@@ -30,18 +36,25 @@ struct FileOutcome {
     QString error; // names the file and the reason when !ok
 };
 
-// Writes the record through a temporary file renamed over the old one, so the file on disk is
-// always whole; whatever an old file holds past the last record is kept.
+// Writes the record. A file of just the records is replaced whole through a temporary file,
+// so a failed save (a full disk) leaves the old file as it was. A longer file (another
+// version's data after the records) has its records overwritten in place and the rest kept.
 FileOutcome SaveSettings(const SettingsRecord& record, const QString& filePath);
 
 struct LoadOutcome {
-    bool recovered = false; // the file was unreadable: defaults were written in its place
-    FileOutcome save;       // how writing those defaults went
+    // The file could not be read: the record holds the defaults, written in its place.
+    bool recovered = false;
+    QString unreadable; // why it could not be opened at all, when that was the trouble
+    QString backup;     // where the old file was kept, when it could be
+    FileOutcome save;   // how writing the defaults went
+    // The file ended early: the missing fields hold their defaults, the file is still short.
+    bool incomplete = false;
 };
 
-// Reads the file into the record. A file that ends early keeps the fields it has and gives
-// the others their defaults; an unreadable one (a text longer than a record can hold, or a
-// file that cannot be opened) is replaced by the defaults.
+// Reads the file into the record. A file that ends early keeps the fields it has and gives the
+// others their defaults; an unreadable one (a text longer than a record can hold, a file that
+// cannot be opened or is no regular file) is moved aside as a backup and replaced by the
+// defaults.
 LoadOutcome LoadSettings(SettingsRecord& record, const QString& filePath, const QString& DataFolder,
                          const QDateTime& now);
 

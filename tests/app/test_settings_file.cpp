@@ -7,7 +7,10 @@
 #include <QTest>
 #include <QtEndian>
 
+#include <csignal>
 #include <cstring>
+#include <sys/resource.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -52,17 +55,22 @@ private slots:
     void garbageNeverCrashesAndEndsReadable();
     void saveKeepsBytesPastTheLastRecord();
     void unwritableFolderIsReported();
+    void aFullDiskLeavesTheOldFileWhole();
+    void aHugeFileIsNeitherReadNorCopied();
+    void whatCannotBeReadIsKeptAsBackup();
+    void foldersTheRecordCannotHold();
     void pathExistsTellsFoldersFromFiles();
 
 private:
-    QTemporaryDir m_dir;
+    std::unique_ptr<QTemporaryDir> m_dir;
     QString m_folder;
     QString m_file;
 };
 
 void SettingsFileTest::init() {
-    QVERIFY(m_dir.isValid());
-    m_folder = m_dir.path() + QDir::separator();
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+    m_folder = m_dir->path() + QDir::separator();
     m_file = m_folder + settingsFileName();
     QFile::remove(m_file);
 }
@@ -256,6 +264,89 @@ void SettingsFileTest::pathExistsTellsFoldersFromFiles() {
     QVERIFY(!PathExists(m_file + QDir::separator()));
     QVERIFY(!PathExists(m_folder + QStringLiteral("missing")));
     QVERIFY(!PathExists(QString()));
+}
+
+void SettingsFileTest::aFullDiskLeavesTheOldFileWhole() {
+    SettingsRecord r;
+    ResetSettings(r, m_folder, kNow);
+    QVERIFY(SaveSettings(r, m_file).ok);
+    const QByteArray before = readAll(m_file);
+    // A file size limit plays the full disk: the first write stops at 4096 bytes, the next fails.
+    rlimit old{};
+    QCOMPARE(::getrlimit(RLIMIT_FSIZE, &old), 0);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = old;
+    small.rlim_cur = 4096;
+    QCOMPARE(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    r.Language = 1;
+    const FileOutcome outcome = SaveSettings(r, m_file);
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+
+    QVERIFY(!outcome.ok);
+    QVERIFY2(outcome.error.startsWith(m_file + QStringLiteral(": ")), qPrintable(outcome.error));
+    QCOMPARE(readAll(m_file), before);
+    QCOMPARE(QDir(m_folder).entryList(QDir::Files), QStringList{settingsFileName()});
+}
+
+void SettingsFileTest::aHugeFileIsNeitherReadNorCopied() {
+    SettingsRecord r;
+    ResetSettings(r, m_folder, kNow);
+    QVERIFY(SaveSettings(r, m_file).ok);
+    const qint64 size = qint64(1) << 30; // sparse: takes no room on disk
+    QVERIFY(QFile::resize(m_file, size));
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    const long peakBefore = usage.ru_maxrss;
+
+    SettingsRecord back;
+    QVERIFY(!LoadSettings(back, m_file, m_folder, kNow).recovered);
+    back.Language = 1;
+    QVERIFY(SaveSettings(back, m_file).ok);
+    ::getrusage(RUSAGE_SELF, &usage);
+    QVERIFY2(usage.ru_maxrss - peakBefore < 64 * 1024,
+             qPrintable(QStringLiteral("peak grew by %1 KiB").arg(usage.ru_maxrss - peakBefore)));
+    QCOMPARE(QFileInfo(m_file).size(), size);
+    QFile file(m_file);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(integerOf(record(file.read(11500), 9)), qint16(1));
+}
+
+void SettingsFileTest::whatCannotBeReadIsKeptAsBackup() {
+    SettingsRecord r;
+    ResetSettings(r, m_folder, kNow);
+    QVERIFY(SaveSettings(r, m_file).ok);
+    QByteArray bad = readAll(m_file);
+    bad[2 * kRecordLength + 1] = char(0x7F); // a length past the record
+    writeAll(m_file, bad);
+    SettingsRecord back;
+    LoadOutcome loaded = LoadSettings(back, m_file, m_folder, kNow);
+    QVERIFY(loaded.recovered && loaded.unreadable.isEmpty());
+    QCOMPARE(loaded.backup, m_file + QStringLiteral(".bak"));
+    QCOMPARE(readAll(loaded.backup), bad);
+    QCOMPARE(readAll(m_file), encodeSettings(r));
+
+    // A FIFO would block a plain open for ever; a second backup does not replace the first.
+    QVERIFY(QFile::remove(m_file));
+    QCOMPARE(::mkfifo(QFile::encodeName(m_file).constData(), 0600), 0);
+    loaded = LoadSettings(back, m_file, m_folder, kNow);
+    QVERIFY(loaded.recovered);
+    QCOMPARE(loaded.unreadable, QStringLiteral("not a regular file"));
+    QCOMPARE(loaded.backup, m_file + QStringLiteral(".bak2"));
+    QVERIFY(!QFileInfo(loaded.backup).isFile() && QFileInfo::exists(loaded.backup));
+    QCOMPARE(readAll(m_file).size(), 11500);
+}
+
+void SettingsFileTest::foldersTheRecordCannotHold() {
+    const QString cyrillic = QStringLiteral("/home/Иван/");
+    QCOMPARE(storableFolder(cyrillic), cyrillic);
+    QCOMPARE(storableFolder(QStringLiteral("/home/jürgen/")), QString());
+    QCOMPARE(storableFolder(QStringLiteral("/中/")), QString());
+    QCOMPARE(storableFolder(QString(kMaxTextBytes + 1, QLatin1Char('x'))), QString());
+    SettingsRecord r;
+    ResetSettings(r, QStringLiteral("/home/jürgen/Duplink v.2.1/"), kNow);
+    QCOMPARE(r.ResultsFolder, QString());
+    QCOMPARE(r.CreatedFolder, QString());
 }
 
 QTEST_APPLESS_MAIN(SettingsFileTest)

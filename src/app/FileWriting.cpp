@@ -1,0 +1,85 @@
+#include "FileWriting.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryFile>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <system_error>
+
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
+
+namespace {
+
+std::filesystem::path nativePath(const QString& path) {
+#ifdef Q_OS_WIN
+    return std::filesystem::path(path.toStdWString());
+#else
+    return std::filesystem::path(QFile::encodeName(path).toStdString());
+#endif
+}
+
+// Writes every byte through the descriptor, so that a short write is seen for what it is.
+QString writeAll(QFile& file, const QByteArray& content) {
+#ifdef Q_OS_UNIX
+    const int fd = file.handle();
+    qsizetype done = 0;
+    while (done < content.size()) {
+        const ssize_t n = ::write(fd, content.constData() + done, size_t(content.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return QString::fromLocal8Bit(std::strerror(n < 0 ? errno : EIO));
+        done += n;
+    }
+    if (::fsync(fd) != 0)
+        return QString::fromLocal8Bit(std::strerror(errno));
+    return {};
+#else
+    if (file.write(content) != content.size() || !file.flush())
+        return file.errorString();
+    return {};
+#endif
+}
+
+} // namespace
+
+QString replaceWholeFile(const QString& path, const QByteArray& content) {
+    QTemporaryFile temporary(path + QStringLiteral(".XXXXXX"));
+    if (!temporary.open())
+        return temporary.errorString();
+    QString error = writeAll(temporary, content);
+    if (!error.isEmpty())
+        return error;
+    temporary.close();
+    std::error_code renameError;
+    std::filesystem::rename(nativePath(temporary.fileName()), nativePath(path), renameError);
+    if (renameError)
+        return QString::fromLocal8Bit(renameError.message().c_str());
+    temporary.setAutoRemove(false);
+    return {};
+}
+
+QString overwriteFileStart(const QString& path, const QByteArray& content) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadWrite | QIODevice::Unbuffered))
+        return file.errorString();
+    return writeAll(file, content);
+}
+
+QString moveAside(const QString& path) {
+    for (int n = 1; n <= 1000; ++n) {
+        const QString backup =
+            path + (n == 1 ? QStringLiteral(".bak") : QStringLiteral(".bak%1").arg(n));
+        if (QFileInfo::exists(backup) || QFileInfo(backup).isSymLink())
+            continue;
+        std::error_code error;
+        std::filesystem::rename(nativePath(path), nativePath(backup), error);
+        return error ? QString() : backup;
+    }
+    return {};
+}

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// Each returns an empty text, or why it failed.
+
+// Replaces the file with `content` through a temporary file in the same folder that is
+// renamed over it only once every byte is on disk; on failure the old file is untouched.
+QString replaceWholeFile(const QString& path, const QByteArray& content);
+
+// Overwrites the start of an existing file with `content`, leaving the rest as it is.
+QString overwriteFileStart(const QString& path, const QByteArray& content);
+
+// Moves a file (or whatever stands at the path) aside under a free name beside it, ending in
+// ".bak" or ".bak2", ".bak3"...; returns the new path, or an empty text when it could not.
+QString moveAside(const QString& path);
