@@ -1,7 +1,38 @@
 #include "TerminationSignals.h"
 
+#include <QApplication>
+#include <QDialog>
 #include <QPointer>
 #include <QWidget>
+
+namespace {
+
+bool g_terminationRequested = false;
+
+// Closes every modal dialog, innermost first, then the window. A window not shown yet is
+// still starting: start-up closes it once it is done.
+void endNormally(QWidget* window) {
+    g_terminationRequested = true;
+    for (int guard = 0; guard < 100; ++guard) {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal || modal == window)
+            break;
+        if (auto* dialog = qobject_cast<QDialog*>(modal))
+            dialog->reject();
+        else
+            modal->close();
+        if (modal->isVisible())
+            break;
+    }
+    if (window && window->isVisible())
+        window->close();
+}
+
+} // namespace
+
+bool terminationRequested() {
+    return g_terminationRequested;
+}
 
 #ifdef Q_OS_UNIX
 #include <QSocketNotifier>
@@ -23,23 +54,24 @@ void onSignal(int) {
 } // namespace
 
 void closeOnTerminationSignals(QWidget* window) {
-    if (g_signalPipe[0] >= 0 || ::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalPipe) != 0)
-        return;
-    ::fcntl(g_signalPipe[1], F_SETFL, O_NONBLOCK);
+    if (g_signalPipe[0] < 0) {
+        if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalPipe) != 0)
+            return;
+        ::fcntl(g_signalPipe[1], F_SETFL, O_NONBLOCK);
+        struct sigaction action {};
+        action.sa_handler = onSignal;
+        sigemptyset(&action.sa_mask);
+        action.sa_flags = SA_RESTART;
+        ::sigaction(SIGTERM, &action, nullptr);
+        ::sigaction(SIGINT, &action, nullptr);
+    }
     auto* notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, window);
     QPointer<QWidget> target(window);
     QObject::connect(notifier, &QSocketNotifier::activated, window, [target] {
         char byte = 0;
         [[maybe_unused]] const auto got = ::read(g_signalPipe[0], &byte, 1);
-        if (target)
-            target->close();
+        endNormally(target);
     });
-    struct sigaction action {};
-    action.sa_handler = onSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    ::sigaction(SIGTERM, &action, nullptr);
-    ::sigaction(SIGINT, &action, nullptr);
 }
 
 #else

@@ -2,6 +2,10 @@
 
 class QWidget;
 
-// SIGTERM and SIGINT close the window the normal way, so shutdown runs as it does when the
-// user closes it. Does nothing where the platform has no such signals.
+// SIGTERM and SIGINT end the program the normal way: open message boxes are closed, then the
+// window, so shutdown runs (and saves) as it does when the user closes it. Where the platform
+// has no such signals this does nothing.
 void closeOnTerminationSignals(QWidget* window);
+
+// True once a termination signal has come.
+bool terminationRequested();

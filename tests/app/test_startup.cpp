@@ -1,0 +1,350 @@
+#include "WindowHarness.h"
+#include "app/DesktopSeams.h"
+#include "app/SettingsFile.h"
+#include "app/TerminationSignals.h"
+#include "terminal/LampColours.h"
+#include "ui/Lamp.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <csignal>
+#include <sys/stat.h>
+
+namespace {
+
+QStringList comboTexts(const WindowHarness& h, int channel) {
+    QStringList texts;
+    for (int f = 0; f < 6; ++f)
+        texts << h.find<QComboBox>(QStringLiteral("Combo%1_%2").arg(channel).arg(f))->currentText();
+    return texts;
+}
+
+QByteArray readFile(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void writeFile(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QCOMPARE(f.write(bytes), bytes.size());
+}
+
+} // namespace
+
+class StartupTest : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void firstRunOnACleanMachine();
+    void dataFolderFromTheEnvironment();
+    void anotherVersionOrAnUnreadableRecordGivesDefaultsSilently();
+    void aFileThatIsNoRegularFileIsKeptAsideAndReported();
+    void aShortFileIsCompletedOnDiskAtStart();
+    void aFolderNameTheFileCannotHoldIsNeverStoredCorrupted();
+    void storedFlowControlDoesNotSurviveARestart();
+    void unwritableDataFolderIsReportedOnceAndStartGoesOn();
+    void exitAndClosingEachWriteTheSettingsOnce();
+    void messagesAreShownAsPlainText();
+    void theWindowForwardsCommandEditing();
+    // A termination signal is for good: message boxes are not shown after it. This comes last.
+    void terminationSignalsEndTheProgramNormally();
+
+private:
+    void writeStoredSettings(const std::function<void(SettingsRecord&)>& change);
+    QString dataFolder() const;
+    QString settingsFile() const { return dataFolder() + settingsFileName(); }
+
+    std::unique_ptr<QTemporaryDir> m_root;
+};
+
+void StartupTest::init() {
+    m_root = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_root->isValid());
+    qputenv("ProgramFiles", m_root->path().toLocal8Bit());
+}
+
+QString StartupTest::dataFolder() const {
+    return m_root->path() + QStringLiteral("/Duplink v.2.1/");
+}
+
+void StartupTest::writeStoredSettings(const std::function<void(SettingsRecord&)>& change) {
+    QVERIFY(QDir().mkpath(dataFolder()));
+    SettingsRecord r;
+    ResetSettings(r, dataFolder(), QDateTime::currentDateTime());
+    change(r);
+    QVERIFY(SaveSettings(r, settingsFile()).ok);
+}
+
+void StartupTest::firstRunOnACleanMachine() {
+    WindowHarness h;
+    QSignalSpy saves(h.program.get(), &Program::settingsSaved);
+    h.start();
+
+    QCOMPARE(h.program->DataFolder(), dataFolder());
+    SettingsRecord defaults;
+    ResetSettings(defaults, dataFolder(), h.now);
+    QCOMPARE(readFile(settingsFile()), encodeSettings(defaults));
+    QCOMPARE(saves.count(), 1);
+    const QString month = QLocale::system().standaloneMonthName(12, QLocale::LongFormat);
+    QVERIFY(QFileInfo(dataFolder() + QStringLiteral("2026/") + month).isDir());
+    QVERIFY(h.messages.isEmpty());
+
+    QCOMPARE(
+        h.form.windowTitle(),
+        QStringLiteral("Amberfields       Duplink v.2.1               Today: December5,  2026"));
+    QCOMPARE(h.find<QGroupBox>("Frame2")->title(), QStringLiteral("Terminal 1"));
+    QCOMPARE(h.find<QPushButton>("Command3")->text(), QStringLiteral("Run"));
+
+    for (FakeSerialControl* port : {&h.port1, &h.port2}) {
+        QVERIFY(port->PortOpen());
+        QCOMPARE(port->Settings(), QStringLiteral("9600,n,8,1"));
+    }
+    QCOMPARE(comboTexts(h, 1), (QStringList{"1", "9600", "n", "8", "1", "0"}));
+    QCOMPARE(comboTexts(h, 2), (QStringList{"2", "9600", "n", "8", "1", "0"}));
+    QCOMPARE(h.find<Lamp>("Shape1")->fillColor(), kGreen);
+    QCOMPARE(h.find<Lamp>("Shape3")->fillColor(), kGreen);
+    QVERIFY(h.program->terminal().Timer1.isEnabled());
+}
+
+void StartupTest::dataFolderFromTheEnvironment() {
+    {
+        // Leading blanks go, and the separator is not doubled.
+        qputenv("ProgramFiles", "  " + m_root->path().toLocal8Bit() + "/");
+        WindowHarness h;
+        h.start();
+        QCOMPARE(h.program->DataFolder(), dataFolder());
+        QVERIFY(QFile::exists(settingsFile()));
+    }
+    // Without ProgramFiles: the user data location, which may not exist yet on a new account.
+    qunsetenv("ProgramFiles");
+    const QByteArray oldXdg = qgetenv("XDG_DATA_HOME");
+    qputenv("XDG_DATA_HOME", m_root->path().toLocal8Bit() + "/share");
+    WindowHarness h;
+    h.start();
+    qputenv("XDG_DATA_HOME", oldXdg);
+    const QString expected = m_root->path() + QStringLiteral("/share/Duplink v.2.1/");
+    QCOMPARE(h.program->DataFolder(), expected);
+    QVERIFY(QFile::exists(expected + settingsFileName()));
+    QVERIFY(h.messages.isEmpty());
+}
+
+void StartupTest::anotherVersionOrAnUnreadableRecordGivesDefaultsSilently() {
+    for (const bool otherVersion : {true, false}) {
+        writeStoredSettings([](SettingsRecord& r) {
+            r.ProductVersion = QStringLiteral("v.2.0");
+            r.Channel[0].SettingsText = QStringLiteral("115200,n,8,1");
+        });
+        if (!otherVersion) {
+            writeStoredSettings(
+                [](SettingsRecord& r) { r.Channel[0].SettingsText = "19200,n,8,1"; });
+            QByteArray bytes = readFile(settingsFile());
+            bytes[11 * kRecordLength] = char(0x58); // a text length of 600
+            bytes[11 * kRecordLength + 1] = char(0x02);
+            writeFile(settingsFile(), bytes);
+        }
+        WindowHarness h;
+        h.start();
+        QCOMPARE(h.port1.Settings(), QStringLiteral("9600,n,8,1"));
+        SettingsRecord defaults;
+        ResetSettings(defaults, dataFolder(), h.now);
+        QCOMPARE(readFile(settingsFile()), encodeSettings(defaults));
+        QVERIFY(h.messages.isEmpty());
+    }
+}
+
+void StartupTest::aFileThatIsNoRegularFileIsKeptAsideAndReported() {
+    // A FIFO would block the open for ever; it counts as unreadable and is moved aside.
+    QVERIFY(QDir().mkpath(dataFolder()));
+    QCOMPARE(::mkfifo(QFile::encodeName(settingsFile()).constData(), 0600), 0);
+    WindowHarness h;
+    h.start();
+    QCOMPARE(h.messages.size(), 1);
+    const QString text = h.messages[0].text;
+    QVERIFY2(text.contains(settingsFile()) && text.contains(QStringLiteral("cannot be read")),
+             qPrintable(text));
+    QVERIFY2(text.contains(settingsFile() + QStringLiteral(".bak")), qPrintable(text));
+    QVERIFY(QFileInfo(settingsFile() + QStringLiteral(".bak")).exists());
+    QCOMPARE(readFile(settingsFile()).size(), 11500);
+    QVERIFY(h.port1.PortOpen());
+}
+
+void StartupTest::aShortFileIsCompletedOnDiskAtStart() {
+    writeStoredSettings([](SettingsRecord& r) { r.Language = 1; });
+    writeFile(settingsFile(), readFile(settingsFile()).left(16 * kRecordLength));
+    WindowHarness h;
+    h.start();
+    const QByteArray file = readFile(settingsFile());
+    QCOMPARE(file.size(), 11500);
+    SettingsRecord back;
+    LoadSettings(back, settingsFile(), dataFolder(), h.now);
+    QCOMPARE(back.Language, qint16(1));
+    QCOMPARE(back.Channel[1].Port, QStringLiteral("2"));
+    QCOMPARE(h.find<QPushButton>("Command3")->text(), QStringLiteral("Выполнить"));
+}
+
+void StartupTest::aFolderNameTheFileCannotHoldIsNeverStoredCorrupted() {
+    const QString jurgen = m_root->path() + QStringLiteral("/j\u00FCrgen");
+    qputenv("ProgramFiles", QFile::encodeName(jurgen));
+    const QString data = jurgen + QStringLiteral("/Duplink v.2.1/");
+    const QString month = QLocale::system().standaloneMonthName(12, QLocale::LongFormat);
+    for (int start = 1; start <= 2; ++start) {
+        WindowHarness h;
+        h.start();
+        // This run uses the real folder; the record holds no corrupted copy of it.
+        QCOMPARE(h.program->resultsFolder(), data);
+        QVERIFY(QFileInfo(data + QStringLiteral("2026/") + month).isDir());
+        QCOMPARE(h.program->settings().ResultsFolder, QString());
+        QVERIFY(!readFile(data + settingsFileName()).contains("j?rgen"));
+        // Said once, when the defaults are written; not again at every start.
+        QCOMPARE(h.messages.size(), start == 1 ? 1 : 0);
+        if (start == 1)
+            QVERIFY2(h.messages[0].text.contains(QDir::toNativeSeparators(data)),
+                     qPrintable(h.messages[0].text));
+        h.form.close();
+    }
+    QCOMPARE(QDir(m_root->path()).entryList(QDir::Dirs | QDir::NoDotAndDotDot),
+             QStringList{QStringLiteral("j\u00FCrgen")});
+}
+
+void StartupTest::storedFlowControlDoesNotSurviveARestart() {
+    writeStoredSettings([](SettingsRecord& r) { r.Channel[0].Flow = QStringLiteral("2"); });
+    {
+        WindowHarness h;
+        h.start();
+        QCOMPARE(comboTexts(h, 1)[5], QStringLiteral("0"));
+        QCOMPARE(h.port1.Handshaking(), 0);
+        h.form.close();
+    }
+    SettingsRecord back;
+    LoadSettings(back, settingsFile(), dataFolder(), QDateTime());
+    QCOMPARE(back.Channel[0].Flow, QStringLiteral("0"));
+}
+
+void StartupTest::unwritableDataFolderIsReportedOnceAndStartGoesOn() {
+    // A file stands where the data folder's parent should be.
+    const QString blocker = m_root->path() + QStringLiteral("/blocker");
+    writeFile(blocker, "x");
+    qputenv("ProgramFiles", blocker.toLocal8Bit());
+    WindowHarness h;
+    h.start();
+    QCOMPARE(h.messages.size(), 1);
+    QCOMPARE(h.messages[0].title, QStringLiteral("Duplink v.2.0"));
+    const QString text = h.messages[0].text;
+    QVERIFY2(text.contains(blocker + QStringLiteral("/Duplink v.2.1/")), qPrintable(text));
+    QVERIFY2(text.contains(QStringLiteral("cannot be saved")), qPrintable(text));
+    QVERIFY(h.port1.PortOpen());
+    QVERIFY(h.port2.PortOpen());
+    QVERIFY(h.program->terminal().Timer1.isEnabled());
+}
+
+void StartupTest::exitAndClosingEachWriteTheSettingsOnce() {
+    for (const bool byExit : {true, false}) {
+        WindowHarness h;
+        h.start();
+        h.form.show();
+        QSignalSpy saves(h.program.get(), &Program::settingsSaved);
+        QVERIFY(QFile::remove(settingsFile()));
+        if (byExit)
+            h.form.findChild<QAction*>("mnu_Exit")->trigger();
+        else
+            h.form.close();
+        QVERIFY(!h.form.isVisible());
+        QCOMPARE(saves.count(), 1);
+        QVERIFY(saves[0][0].toBool());
+        QVERIFY(QFile::exists(settingsFile()));
+        h.form.close();
+        QCOMPARE(saves.count(), 1);
+    }
+}
+
+void StartupTest::messagesAreShownAsPlainText() {
+    QWidget owner;
+    const Seams seams = desktopSeams(&owner);
+    QString shown;
+    Qt::TextFormat format = Qt::RichText;
+    QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        QVERIFY(box);
+        shown = box->text();
+        format = box->textFormat();
+        QCOMPARE(box->standardButtons(), QMessageBox::Ok);
+        box->accept();
+    });
+    seams.messageBox(QStringLiteral("Duplink v.2.0"), QStringLiteral("COM1 (<b>x</b>): busy"));
+    QCOMPARE(format, Qt::PlainText);
+    QCOMPARE(shown, QStringLiteral("COM1 (<b>x</b>): busy"));
+}
+
+void StartupTest::theWindowForwardsCommandEditing() {
+    WindowHarness h;
+    h.start();
+    auto* text4 = h.find<QLineEdit>("Text4");
+    auto* text10 = h.find<QLineEdit>("Text10");
+    text4->setFocus();
+    text4->end(false);
+    QTest::keyClicks(text4, QStringLiteral("Z"));
+    QCOMPARE(text10->text(), QStringLiteral("41545A"));
+    h.find<QLineEdit>("Text8")->setText(QStringLiteral("13"));
+    h.find<QPushButton>("Command8")->click();
+    QCOMPARE(text10->text(), QStringLiteral("41545A0D"));
+    // Terminal 2's command box has no hex display.
+    h.find<QLineEdit>("Text9")->setText(QStringLiteral("65"));
+    h.find<QPushButton>("Command9")->click();
+    QCOMPARE(h.find<QLineEdit>("Text7")->text(), QStringLiteral("ATA"));
+    QCOMPARE(text10->text(), QStringLiteral("41545A0D"));
+}
+
+void StartupTest::terminationSignalsEndTheProgramNormally() {
+    {
+        // Port 1 fails at start and its message box waits for a click; a signal must close it,
+        // and start-up runs to its end, leaving the window to be closed once.
+        Form1 form;
+        FakeSerialControl port1;
+        FakeSerialControl port2;
+        port1.failOpeningWith(QStringLiteral("COM1 (/dev/ttyS0): No such device"));
+        Clock clock;
+        Program program(form, port1, port2, clock, desktopSeams(&form));
+        closeOnTerminationSignals(&form);
+        QSignalSpy saves(&program, &Program::settingsSaved);
+        bool boxShown = false;
+        QTimer::singleShot(50, [&] {
+            boxShown = QApplication::activeModalWidget() != nullptr;
+            ::raise(SIGTERM);
+        });
+        program.Form_Load();
+        QVERIFY(boxShown);
+        QVERIFY(terminationRequested());
+        QVERIFY(port2.PortOpen());
+        QCOMPARE(saves.count(), 1); // the new defaults file
+        form.close();
+        QCOMPARE(saves.count(), 2);
+    }
+    // A running window closes the normal way, saving once.
+    WindowHarness h;
+    h.start();
+    h.form.show();
+    closeOnTerminationSignals(&h.form);
+    QSignalSpy saves(h.program.get(), &Program::settingsSaved);
+    ::raise(SIGTERM);
+    QTRY_VERIFY(!h.form.isVisible());
+    QCOMPARE(saves.count(), 1);
+}
+
+QTEST_MAIN(StartupTest)
+#include "test_startup.moc"
