@@ -13,7 +13,7 @@ Program::Program(Form1& form, SerialControl& port1, SerialControl& port2, Clock&
                  QObject* parent)
     : QObject(parent), m_form(form), m_seams(seams),
       m_terminal(clock, seams, {port1, form.channelView(0), m_record.Channel[0]},
-                 {port2, form.channelView(1), m_record.Channel[1]}) {
+                 {port2, form.channelView(1), m_record.Channel[1]}, form.transmitView()) {
     connect(&m_form, &Form1::unloading, this, &Program::Form_Unload);
     connect(&m_form, &Form1::exitChosen, this, &Program::mnu_Exit_Click);
 }

@@ -246,9 +246,11 @@ QByteArray QtSerialControl::takeFromPort() {
 
 void QtSerialControl::onError(QSerialPort::SerialPortError error) {
     // A device that went away keeps failing every read; close it once instead.
-    if (error == QSerialPort::ReadError || error == QSerialPort::ResourceError) {
+    if ((error == QSerialPort::ReadError || error == QSerialPort::ResourceError) &&
+        m_port.isOpen()) {
         m_unread += takeFromPort();
         close();
+        emit portLost();
     }
 }
 

@@ -71,4 +71,6 @@ public:
 signals:
     // A line change or a ring (CommEvent says which). Never raised for received data.
     void OnComm();
+    // The control closed the port by itself: the device went away.
+    void portLost();
 };

@@ -14,6 +14,9 @@ public:
     virtual QString commandText() const = 0;    // the command box
     virtual QString insertCodeText() const = 0; // the "Insert Char 0-255" code box
     virtual QString settingFieldText(int field) const = 0;
+    // A checkbox's value: 0 clear, 1 ticked, 2 grayed.
+    virtual int rtsBoxValue() const = 0;
+    virtual int dtrBoxValue() const = 0;
 
     virtual void setCommandText(const QString& text) = 0;
     // Terminal 1's command in hex; a channel without that box ignores it.
@@ -21,6 +24,10 @@ public:
     // A field that only offers its list refuses any other text (false) and keeps its own.
     virtual bool setSettingFieldText(int field, const QString& text) = 0;
     virtual void setPortLamp(int colour) = 0;
+    virtual void setLineLamp(int line, int colour) = 0; // 0 RTS, 1 DTR, 2 CTS, 3 DSR, 4 DCD, 5 RI
+    virtual void setRtsBoxVisible(bool visible) = 0;
+    virtual void setPortSummary(const QString& text) = 0;
+    virtual void setPortSummaryColour(int colour) = 0;
 
 signals:
     // The user picked an entry of a setting field's list (typing is not a pick).
@@ -28,4 +35,6 @@ signals:
     // The command box's text changed, whoever changed it.
     void commandChanged();
     void insertClicked();
+    void rtsBoxClicked();
+    void dtrBoxClicked();
 };

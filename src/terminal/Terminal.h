@@ -9,8 +9,12 @@
 #include <array>
 #include <memory>
 
+class TransmitView;
+
 // The two terminal channels and what runs over both of them: opening the stored ports at
-// start, the poll loop and the user's actions on a channel. Everything runs on one thread.
+// start, port configuration and line status, the poll loop and the user's actions on a
+// channel. Everything runs on one thread. A routine that the design has once per channel is
+// written once, takes the channel and keeps the name of Terminal 1's twin.
 class Terminal : public QObject {
     Q_OBJECT
 public:
@@ -19,29 +23,41 @@ public:
         ChannelView& view;
         PortSettings& settings;
     };
-    Terminal(Clock& clock, Seams seams, ChannelParts one, ChannelParts two,
+    Terminal(Clock& clock, Seams seams, ChannelParts one, ChannelParts two, TransmitView& transmit,
              QObject* parent = nullptr);
     ~Terminal() override;
 
     TerminalChannel& channel(int index) { return *m_channels[size_t(index)]; } // 0 or 1
 
     // Start-up: the stored port number and settings written to the control, the port opened,
-    // its lamp coloured, the settings in force read back and shown in the six fields. Each
-    // step that fails is skipped; for Terminal 1 the failures are shown in one message.
+    // its lamp coloured, the settings in force read back and shown in the six fields (which
+    // counts as a pick, so the fields are applied once, 100 ms later). Each step that fails is
+    // skipped; for Terminal 1 the failures are shown in one message.
     void openStoredPort(TerminalChannel& ch);
 
     // The poll loop runs from now on.
     void startPolling() { Timer1.setEnabled(true); }
+
+    // Redraws the channel's lamps, its RTS box and its port summary from the control.
+    void COM_Events(TerminalChannel& ch);
 
     Timer Timer1; // the poll loop, every 100 ms
     qint16 TransmitMode = 0;
 
 private:
     void Timer1_Timer();
-    void Combo_Click(TerminalChannel& ch, int index);
+    // Port configuration.
+    void Combo1_Click(TerminalChannel& ch, int index);
+    void Timer2_Timer(TerminalChannel& ch);
+    void Check1_Click(TerminalChannel& ch); // RTS
+    void Check2_Click(TerminalChannel& ch); // DTR
     void Com_Setting(TerminalChannel& ch);
     void fillSettingFields(TerminalChannel& ch);
+    void showPortOpen(TerminalChannel& ch);
+    // Line status.
+    void MSComm1_OnComm(TerminalChannel& ch);
 
     Seams m_seams;
+    TransmitView& m_transmit;
     std::array<std::unique_ptr<TerminalChannel>, 2> m_channels;
 };

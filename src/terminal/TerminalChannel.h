@@ -1,6 +1,11 @@
 #pragma once
 
-#include <QtGlobal>
+#include "Clock.h"
+
+#include <QString>
+
+#include <array>
+#include <functional>
 
 class ChannelView;
 class SerialControl;
@@ -9,10 +14,18 @@ struct PortSettings;
 // One terminal channel: its serial control, what the window shows of it, its stored port
 // settings and the state the terminal keeps for it.
 struct TerminalChannel {
+    TerminalChannel(int number, SerialControl& port, ChannelView& view, PortSettings& settings,
+                    Clock& clock, std::function<void()> apply)
+        : number(number), MSComm(port), view(view), settings(settings),
+          applyTimer(clock, 100, std::move(apply)) {}
+
     const int number; // 1 or 2
     SerialControl& MSComm;
     ChannelView& view;
     PortSettings& settings;
+    Timer applyTimer;       // Timer2 / Timer3: applies the setting fields once, after a pick
     qint16 ModemState = 0;  // 0 not asked, 1 "ATI3" sent, 2 answer read
     qint16 SendPending = 0; // 1 while a command waits for the next tick
+    // The codes of the last three line events, oldest first, and the three joined.
+    std::array<QString, 4> LineEventHistory;
 };

@@ -12,10 +12,12 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTimer>
 
 #include <limits>
 
@@ -68,9 +70,18 @@ ChannelWidgets::ChannelWidgets(const ChannelLayout& layout, QWidget* client)
     connect(m_commandBox, &QLineEdit::textChanged, this, &ChannelView::commandChanged);
     connect(m_insertButton, &QPushButton::clicked, this, &ChannelView::insertClicked);
     for (int f = 0; f < kSettingFieldCount; ++f) {
-        connect(m_combos[size_t(f)], &QComboBox::activated, this,
-                [this, f] { emit settingPicked(f); });
+        QComboBox* box = m_combos[size_t(f)];
+        connect(box, &QComboBox::activated, this, [this, f] {
+            if (!m_typingEnds)
+                emit settingPicked(f);
+        });
+        if (box->lineEdit()) {
+            box->installEventFilter(this);
+            box->lineEdit()->installEventFilter(this);
+        }
     }
+    connect(m_rtsBox, &QCheckBox::clicked, this, &ChannelView::rtsBoxClicked);
+    connect(m_dtrBox, &QCheckBox::clicked, this, &ChannelView::dtrBoxClicked);
 }
 
 void ChannelWidgets::buildFrame(const ChannelLayout& l, QWidget* client) {
@@ -84,6 +95,7 @@ void ChannelWidgets::buildFrame(const ChannelLayout& l, QWidget* client) {
         place<QCheckBox>(f, l.endCodeCheck, QStringLiteral("Character code command to complete"));
     m_endCodeCheck->setChecked(true);
     m_infoLine = place<QLabel>(f, l.infoLine);
+    m_infoLine->setTextFormat(Qt::PlainText); // it repeats whatever is typed in the code box
     m_infoLine->setAccessibleName(QStringLiteral("Character information"));
     m_insertCodeBox = place<QLineEdit>(f, l.insertCodeBox, QStringLiteral("255"));
     m_insertCodeBox->setAccessibleName(QStringLiteral("Character code to insert"));
@@ -147,6 +159,7 @@ void ChannelWidgets::buildPortPanel(const ChannelLayout& l) {
     }
 
     m_summary = place<QLabel>(panel, l.summary, QLatin1String(l.summary.name));
+    m_summary->setTextFormat(Qt::PlainText);
     m_summary->setAlignment(Qt::AlignCenter);
     m_summary->setFont(fontOf("MS Sans Serif", QFont::SansSerif, 9.75));
 }
@@ -161,6 +174,62 @@ QString ChannelWidgets::insertCodeText() const {
 
 QString ChannelWidgets::settingFieldText(int field) const {
     return m_combos[size_t(field)]->currentText();
+}
+
+bool ChannelWidgets::eventFilter(QObject* watched, QEvent* event) {
+    // Qt takes typed text that matches an entry for a choice of that entry when the typing
+    // ends (Return, or leaving the box); only a choice from the list counts as a pick.
+    const bool typingEnds = (event->type() == QEvent::FocusOut &&
+                             static_cast<QFocusEvent*>(event)->reason() != Qt::PopupFocusReason) ||
+                            (event->type() == QEvent::KeyPress &&
+                             (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Return ||
+                              static_cast<QKeyEvent*>(event)->key() == Qt::Key_Enter));
+    if (typingEnds && !m_typingEnds) {
+        m_typingEnds = true;
+        QTimer::singleShot(0, this, [this] { m_typingEnds = false; });
+    }
+    return ChannelView::eventFilter(watched, event);
+}
+
+namespace {
+
+int valueOf(const QCheckBox* box) {
+    switch (box->checkState()) {
+    case Qt::Checked:
+        return 1;
+    case Qt::PartiallyChecked:
+        return 2;
+    default:
+        return 0;
+    }
+}
+
+} // namespace
+
+int ChannelWidgets::rtsBoxValue() const {
+    return valueOf(m_rtsBox);
+}
+
+int ChannelWidgets::dtrBoxValue() const {
+    return valueOf(m_dtrBox);
+}
+
+void ChannelWidgets::setLineLamp(int line, int colour) {
+    m_lineLamps[size_t(line)]->setFillColor(colour);
+}
+
+void ChannelWidgets::setRtsBoxVisible(bool visible) {
+    m_rtsBox->setVisible(visible);
+}
+
+void ChannelWidgets::setPortSummary(const QString& text) {
+    m_summary->setText(text);
+}
+
+void ChannelWidgets::setPortSummaryColour(int colour) {
+    QPalette pal = m_summary->palette();
+    pal.setColor(QPalette::WindowText, fromPacked(colour));
+    m_summary->setPalette(pal);
 }
 
 void ChannelWidgets::setCommandText(const QString& text) {

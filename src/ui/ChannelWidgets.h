@@ -27,22 +27,32 @@ public:
     QString commandText() const override;
     QString insertCodeText() const override;
     QString settingFieldText(int field) const override;
+    int rtsBoxValue() const override;
+    int dtrBoxValue() const override;
     void setCommandText(const QString& text) override;
     void setCommandHex(const QString& hex) override;
     bool setSettingFieldText(int field, const QString& text) override;
     void setPortLamp(int colour) override;
+    void setLineLamp(int line, int colour) override;
+    void setRtsBoxVisible(bool visible) override;
+    void setPortSummary(const QString& text) override;
+    void setPortSummaryColour(int colour) override;
 
     void setCaptions(const CaptionSet& captions);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void buildFrame(const ChannelLayout& l, QWidget* client);
     void buildPortPanel(const ChannelLayout& l);
 
     int m_number;
-    QGroupBox* m_frame = nullptr;          // Frame2 / Frame5
-    QLineEdit* m_endCodeBox = nullptr;     // Text5 / Text3
-    QCheckBox* m_endCodeCheck = nullptr;   // Check3 / Check4
-    QLabel* m_infoLine = nullptr;          // Label8 / Label9
+    bool m_typingEnds = false;           // typing in a setting field is ending: no pick comes of it
+    QGroupBox* m_frame = nullptr;        // Frame2 / Frame5
+    QLineEdit* m_endCodeBox = nullptr;   // Text5 / Text3
+    QCheckBox* m_endCodeCheck = nullptr; // Check3 / Check4
+    QLabel* m_infoLine = nullptr;        // Label8 / Label9
     QLineEdit* m_insertCodeBox = nullptr;  // Text8 / Text9
     QPushButton* m_insertButton = nullptr; // Command8 / Command9
     QLineEdit* m_commandBox = nullptr;     // Text4 / Text7

@@ -6,6 +6,7 @@
 #include "Colours.h"
 #include "Lamp.h"
 #include "Placement.h"
+#include "TransmitStrip.h"
 
 #include <QCloseEvent>
 #include <QDateTime>
@@ -16,7 +17,6 @@
 #include <QLocale>
 #include <QMenuBar>
 #include <QPushButton>
-#include <QRadioButton>
 
 static void initArtwork() {
     Q_INIT_RESOURCE(artwork);
@@ -26,23 +26,6 @@ namespace {
 
 constexpr int kClientWidth = 12465;
 constexpr int kClientHeight = 9870;
-
-QPushButton* pictureButton(QWidget* parent, const char* name, const QRect& inTwips,
-                           const char* picture, const char* accessibleName) {
-    auto* b = place<QPushButton>(parent, name, inTwips);
-    const QPixmap pixmap{QString::fromLatin1(picture)};
-    b->setIcon(QIcon(pixmap));
-    b->setIconSize(pixmap.size());
-    b->setAccessibleName(QLatin1String(accessibleName));
-    return b;
-}
-
-QRadioButton* option(QWidget* parent, const char* name, const QRect& inTwips, const char* text) {
-    auto* o = place<QRadioButton>(parent, name, inTwips, QLatin1String(text));
-    paintBackground(o, kWindowBackground);
-    o->hide();
-    return o;
-}
 
 template <class Item> Item* named(Item* item, const char* name) {
     item->setObjectName(QLatin1String(name));
@@ -72,17 +55,18 @@ Form1::Form1(QWidget* parent) : QMainWindow(parent) {
     // Built back to front, so that each control lies in front of the ones made before it.
     for (int i = 1; i >= 0; --i)
         m_channels[size_t(i)] = new ChannelWidgets(channelLayout(i), client);
-    m_transmitBanner = place<QLabel>(client, "Label4", QRect(1995, 4950, 3660, 510),
-                                     QStringLiteral("Transmit Port 2 to Port 1"));
-    buildTransmitStrip(client);
+    m_transmit = new TransmitStrip(client);
     buildSettingsPanel(client);
-    m_transmitBanner->lower();
 
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 }
 
 ChannelView& Form1::channelView(int index) {
     return *m_channels[size_t(index)];
+}
+
+TransmitView& Form1::transmitView() {
+    return *m_transmit;
 }
 
 void Form1::buildMenu() {
@@ -93,28 +77,6 @@ void Form1::buildMenu() {
     named(m_languageMenu->addAction(QStringLiteral("rus")), "mnu_rus");
     named(m_languageMenu->addAction(QStringLiteral("eng")), "mnu_eng");
     connect(m_exitItem, &QAction::triggered, this, &Form1::exitChosen);
-}
-
-void Form1::buildTransmitStrip(QWidget* client) {
-    QLabel* banner = m_transmitBanner;
-    banner->setAlignment(Qt::AlignCenter);
-    banner->setAutoFillBackground(true);
-    QPalette pal = banner->palette();
-    pal.setColor(QPalette::Window, Qt::white);
-    pal.setColor(QPalette::WindowText, kBannerText);
-    banner->setPalette(pal);
-    QFont bannerFont(QStringLiteral("MS Sans Serif"));
-    bannerFont.setStyleHint(QFont::SansSerif);
-    bannerFont.setPointSizeF(13.5);
-    banner->setFont(bannerFont);
-    banner->hide();
-
-    pictureButton(client, "Command2", QRect(5760, 4800, 510, 690), ":/artwork/arrow.png",
-                  "Switch transmit mode off");
-    pictureButton(client, "Command5", QRect(5775, 4815, 510, 690), ":/artwork/cross.png",
-                  "Switch transmit mode on");
-    option(client, "Option4", QRect(6315, 4905, 3165, 240), "RTS/DTR = CTS/DSR")->setChecked(true);
-    option(client, "Option3", QRect(6315, 5175, 3165, 240), "RTS/DTR = Manual Check");
 }
 
 void Form1::buildSettingsPanel(QWidget* client) {

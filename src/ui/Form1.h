@@ -13,7 +13,8 @@ class QLabel;
 class QLineEdit;
 class QMenu;
 class QPushButton;
-class QRadioButton;
+class TransmitStrip;
+class TransmitView;
 
 // The main window and its control tree. It shows what it is told and reports what the user
 // does; the behaviour behind it lives in the terminal and the program.
@@ -23,6 +24,7 @@ public:
     explicit Form1(QWidget* parent = nullptr);
 
     ChannelView& channelView(int index); // 0 for Terminal 1, 1 for Terminal 2
+    TransmitView& transmitView();
 
     // Every language-dependent caption and the dated title, in the language given (0 English,
     // 1 Russian); any other value changes nothing.
@@ -42,7 +44,6 @@ protected:
 private:
     void buildMenu();
     void buildSettingsPanel(QWidget* client);
-    void buildTransmitStrip(QWidget* client);
 
     std::array<ChannelWidgets*, 2> m_channels{};
     QMenu* m_fileMenu = nullptr;           // mnu_File
@@ -53,5 +54,6 @@ private:
     QLabel* m_folderCaption = nullptr;     // Label1_0
     QPushButton* m_changeFolder = nullptr; // Command1
     QLabel* m_transmitBanner = nullptr;    // Label4
+    TransmitStrip* m_transmit = nullptr;
     bool m_unloadAnnounced = false;
 };

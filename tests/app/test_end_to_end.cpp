@@ -15,10 +15,10 @@ private slots:
 
 void EndToEndTest::opensBothPortsAndEndsOnASignalSaving() {
     DuplinkProcess duplink;
-    QVERIFY(duplink.simulatorRunning());
+    QVERIFY(duplink.simulator().isRunning());
     QVERIFY(duplink.start());
-    QVERIFY(duplink.waitUntilHolding(duplink.simulatorLine(1)));
-    QVERIFY(duplink.waitUntilHolding(duplink.simulatorLine(2)));
+    QVERIFY(duplink.waitUntilHolding(duplink.simulator().device(1)));
+    QVERIFY(duplink.waitUntilHolding(duplink.simulator().device(2)));
     QCOMPARE(QFileInfo(duplink.settingsFile()).size(), 11500);
     QVERIFY(QFile::remove(duplink.settingsFile()));
     QCOMPARE(duplink.terminate(), 0);
@@ -28,12 +28,12 @@ void EndToEndTest::opensBothPortsAndEndsOnASignalSaving() {
 void EndToEndTest::aSignalEndsAStartUpMessage() {
     // Port 1 is missing: start-up shows its message and waits, before port 2 is opened.
     DuplinkProcess duplink;
-    QVERIFY(duplink.simulatorRunning());
+    QVERIFY(duplink.simulator().isRunning());
     duplink.setPortDevice(1, QStringLiteral("/dev/duplink-no-such-device"));
     QVERIFY(duplink.start());
     QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(duplink.settingsFile()), 10000);
     QTest::qWait(500);
-    QVERIFY(!duplink.isHolding(duplink.simulatorLine(2)));
+    QVERIFY(!duplink.isHolding(duplink.simulator().device(2)));
     QVERIFY(QFile::remove(duplink.settingsFile()));
     QCOMPARE(duplink.terminate(), 0);
     QCOMPARE(QFileInfo(duplink.settingsFile()).size(), 11500);
@@ -41,9 +41,9 @@ void EndToEndTest::aSignalEndsAStartUpMessage() {
 
 void EndToEndTest::aSignalEndsTheProgramWhenTheSaveFails() {
     DuplinkProcess duplink;
-    QVERIFY(duplink.simulatorRunning());
+    QVERIFY(duplink.simulator().isRunning());
     QVERIFY(duplink.start());
-    QVERIFY(duplink.waitUntilHolding(duplink.simulatorLine(2)));
+    QVERIFY(duplink.waitUntilHolding(duplink.simulator().device(2)));
     // A folder where the file should be: the save at shutdown cannot replace it.
     QVERIFY(QFile::remove(duplink.settingsFile()));
     QVERIFY(QDir().mkdir(duplink.settingsFile()));

@@ -330,6 +330,7 @@ void StartupTest::terminationSignalsEndTheProgramNormally() {
         program.Form_Load();
         QVERIFY(boxShown);
         QVERIFY(terminationRequested());
+        clock.advanceBy(100);
         QVERIFY(port2.PortOpen());
         QCOMPARE(saves.count(), 1); // the new defaults file
         form.close();

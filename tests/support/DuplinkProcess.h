@@ -1,21 +1,19 @@
 #pragma once
 
+#include "ModemSimulator.h"
+
 #include <QProcess>
-#include <QStringList>
 #include <QTemporaryDir>
 
 // The real duplink executable, offscreen, with a data folder of its own and its ports 1 and 2
-// on two lines of the modem simulator (unless a test points a port elsewhere).
+// on the two lines of a modem simulator (unless a test points a port elsewhere).
 class DuplinkProcess {
 public:
     explicit DuplinkProcess(const QStringList& simulatorOptions = {});
     ~DuplinkProcess();
 
-    bool simulatorRunning() const { return m_simulatorLines.size() == 2; }
-    // The device simulated line n (1 or 2) is reached at.
-    QString simulatorLine(int n) const { return m_simulatorLines.value(n - 1); }
+    const ModemSimulator& simulator() const { return m_simulator; }
     void setPortDevice(int port, const QString& device);
-    void setEnvironment(const QString& name, const QString& value);
 
     bool start();
     // True once the program holds the device open.
@@ -27,13 +25,11 @@ public:
     QString dataFolder() const { return m_root.path() + QStringLiteral("/Duplink v.2.1/"); }
     QString settingsFile() const { return dataFolder() + QStringLiteral("Duplink v.2.1.eng"); }
     QByteArray errorOutput() { return m_errors += m_duplink.readAllStandardError(); }
-    qint64 pid() const { return m_duplink.processId(); }
 
 private:
     QTemporaryDir m_root;
-    QProcess m_simulator;
+    ModemSimulator m_simulator;
     QProcess m_duplink;
     QProcessEnvironment m_environment;
-    QStringList m_simulatorLines;
     QByteArray m_errors;
 };

@@ -25,3 +25,8 @@ bool FakeChannelView::setSettingFieldText(int field, const QString& text) {
     fields[size_t(field)] = text;
     return true;
 }
+
+void FakeChannelView::pick(int field, const QString& text) {
+    fields[size_t(field)] = text;
+    emit settingPicked(field);
+}

@@ -3,6 +3,7 @@
 #include "terminal/ChannelView.h"
 #include "terminal/LampColours.h"
 #include "terminal/PortSettings.h"
+#include "terminal/TransmitView.h"
 
 #include <QStringList>
 
@@ -16,10 +17,19 @@ public:
     QString commandText() const override { return command; }
     QString insertCodeText() const override { return insertCode; }
     QString settingFieldText(int field) const override { return fields[size_t(field)]; }
+    int rtsBoxValue() const override { return rtsBox; }
+    int dtrBoxValue() const override { return dtrBox; }
     void setCommandText(const QString& text) override;
     void setCommandHex(const QString& hex) override { commandHex = hex; }
     bool setSettingFieldText(int field, const QString& text) override;
     void setPortLamp(int colour) override { portLamp = colour; }
+    void setLineLamp(int line, int colour) override { lineLamps[size_t(line)] = colour; }
+    void setRtsBoxVisible(bool visible) override { rtsBoxVisible = visible; }
+    void setPortSummary(const QString& text) override { summary = text; }
+    void setPortSummaryColour(int colour) override { summaryColour = colour; }
+
+    // The user picks in a field: its text changes, then the pick is announced.
+    void pick(int field, const QString& text);
 
     QString command = QStringLiteral("AT");
     QString insertCode = QStringLiteral("255");
@@ -28,4 +38,19 @@ public:
     // Which fields take any text; by default, like Terminal 1: port and speed.
     std::array<bool, kSettingFieldCount> editable{true, true, false, false, false, false};
     int portLamp = kRed;
+    std::array<int, 6> lineLamps{kOff, kOff, kOff, kOff, kOff, kOff};
+    int rtsBox = 0;
+    int dtrBox = 1;
+    bool rtsBoxVisible = true;
+    QString summary;
+    int summaryColour = 0;
+};
+
+class FakeTransmitView final : public TransmitView {
+    Q_OBJECT
+public:
+    bool option3Selected() const override { return !followLines; }
+    bool option4Selected() const override { return followLines; }
+
+    bool followLines = true;
 };

@@ -83,3 +83,8 @@ void FakeSerialControl::raiseEvent(qint16 code) {
     m_event = code;
     emit OnComm();
 }
+
+void FakeSerialControl::loseDevice() {
+    setPortOpen(false);
+    emit portLost();
+}

@@ -39,6 +39,8 @@ public:
     void setInputLines(bool cts, bool dsr, bool cd);
     void receive(const QByteArray& data) { m_input += data; }
     void raiseEvent(qint16 code);
+    // The device goes away: the port closes and says so.
+    void loseDevice();
 
     // Observation.
     QByteArray written() const { return m_written; }

@@ -22,4 +22,6 @@ WindowHarness::~WindowHarness() = default;
 
 void WindowHarness::start() {
     program->Form_Load();
+    // Start-up ends with the setting fields applied, 100 ms later.
+    clock.advanceBy(100);
 }

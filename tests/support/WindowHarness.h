@@ -17,6 +17,7 @@ public:
     WindowHarness();
     ~WindowHarness();
 
+    // Start-up, and the apply of the setting fields that ends it.
     void start();
 
     template <class W> W* find(const QString& objectName) const {

@@ -22,20 +22,23 @@ struct TerminalRig {
         seams.beep = [this] {
             ++beeps;
         };
-        terminal = std::make_unique<Terminal>(clock, seams,
-                                              Terminal::ChannelParts{port1, view1, settings[0]},
-                                              Terminal::ChannelParts{port2, view2, settings[1]});
+        terminal = std::make_unique<Terminal>(
+            clock, seams, Terminal::ChannelParts{port1, view1, settings[0]},
+            Terminal::ChannelParts{port2, view2, settings[1]}, transmit);
     }
 
+    // Start-up's part: both stored ports opened, and the fields applied 100 ms later.
     void openBoth() {
         terminal->openStoredPort(terminal->channel(0));
         terminal->openStoredPort(terminal->channel(1));
+        clock.advanceBy(100);
     }
 
     FakeSerialControl port1;
     FakeSerialControl port2;
     FakeChannelView view1;
     FakeChannelView view2;
+    FakeTransmitView transmit;
     PortSettings settings[2];
     Clock clock;
     QStringList messages;

@@ -12,6 +12,13 @@ private slots:
     void portOneFailureShowsTheErrorTextPortTwosDoesNot();
     void storedValuesThatAreNoNumberOrNotInTheList();
     void commandEditing();
+    void threeRingsInARowLightRI();
+    void lampsRtsBoxAndSummaryFollowTheControl();
+    void aPickClosesThePortAndAppliesTheFieldsOnce();
+    void aRefusedSpeedKeepsTheSettingsInForce();
+    void portsThatCannotBeOpenedOrNamed();
+    void rtsAndDtrBoxesDriveTheLines();
+    void aVanishedDeviceTurnsLampAndSummaryRed();
 };
 
 void TerminalTest::timersRunOnTheHandMovedClock() {
@@ -99,9 +106,13 @@ void TerminalTest::storedValuesThatAreNoNumberOrNotInTheList() {
     rig.settings[0].Port = QStringLiteral("COM one");
     rig.settings[1] = PortSettings{"12", "250000,m,5,1", "", "", "", "", "0"};
     rig.openBoth();
-    // The conversion fails; the port keeps its number and the open is still tried.
-    QCOMPARE(rig.messages.size(), 1);
+    // The conversion fails; the port keeps its number and the open is still tried. Terminal 2's
+    // empty speed field makes the start-up apply refuse its settings: the port ends open with
+    // the stored ones all the same.
+    QCOMPARE(rig.messages.size(), 2);
     QVERIFY2(rig.messages[0].contains(QStringLiteral("\"COM one\"")), qPrintable(rig.messages[0]));
+    QCOMPARE(rig.messages[1], QStringLiteral("Duplink v.2.0 | It is unacceptable"));
+    QVERIFY(rig.port2.PortOpen());
     QVERIFY(rig.port1.PortOpen());
     QCOMPARE(rig.settings[0].Port, QStringLiteral("1"));
     QCOMPARE(rig.view1.fields[FieldPort], QStringLiteral("1"));
@@ -109,7 +120,7 @@ void TerminalTest::storedValuesThatAreNoNumberOrNotInTheList() {
     QCOMPARE(rig.port2.Settings(), QStringLiteral("250000,m,5,1"));
     QCOMPARE(rig.view2.fields,
              (std::array<QString, kSettingFieldCount>{"12", "", "m", "5", "1", "0"}));
-    QCOMPARE(rig.settings[1].Speed, QStringLiteral("250000"));
+    QCOMPARE(rig.settings[1].SettingsText, QStringLiteral("250000,m,5,1"));
 }
 
 void TerminalTest::commandEditing() {
@@ -127,6 +138,173 @@ void TerminalTest::commandEditing() {
         QCOMPARE(v.commandHex, hex);
     }
     QCOMPARE(v.command, QStringLiteral("\r\u044FA"));
+}
+
+void TerminalTest::threeRingsInARowLightRI() {
+    TerminalRig rig;
+    rig.openBoth();
+    const auto& history = rig.terminal->channel(0).LineEventHistory;
+    const QStringList joined = {"6", "66", "666"};
+    for (int ring = 0; ring < 3; ++ring) {
+        rig.port1.raiseEvent(comEvRing);
+        QCOMPARE(history[3], joined[ring]);
+        QCOMPARE(rig.view1.lineLamps[5], ring == 2 ? kGreen : kOff);
+    }
+    // Codes that are no line event change nothing, not even a lamp.
+    rig.view1.lineLamps.fill(0);
+    for (const qint16 other : {0, 1, 2, 7, 1008})
+        rig.port1.raiseEvent(other);
+    QCOMPARE(history[3], QStringLiteral("666"));
+    QCOMPARE(rig.view1.lineLamps[5], 0);
+    rig.port1.raiseEvent(comEvCTS);
+    QCOMPARE(history[3], QStringLiteral("663"));
+    QCOMPARE(rig.view1.lineLamps[5], kOff);
+    QCOMPARE(rig.terminal->channel(1).LineEventHistory[3], QString());
+}
+
+void TerminalTest::lampsRtsBoxAndSummaryFollowTheControl() {
+    TerminalRig rig;
+    rig.openBoth();
+    rig.port1.setInputLines(true, false, true);
+    rig.port1.raiseEvent(comEvCTS);
+    QCOMPARE(rig.view1.lineLamps, (std::array<int, 6>{kOff, kRed, kGreen, kOff, kGreen, kOff}));
+    QCOMPARE(rig.view1.summary, QStringLiteral("COM1 9600,n,8,1 comNone"));
+
+    // Under RTS/CTS flow control RTS is the driver's: lamp red, box hidden.
+    rig.view1.pick(FieldFlow, QStringLiteral("2"));
+    rig.clock.advanceBy(100);
+    QCOMPARE(rig.view1.lineLamps[0], kRed);
+    QVERIFY(!rig.view1.rtsBoxVisible);
+    rig.view1.pick(FieldFlow, QStringLiteral("0"));
+    rig.clock.advanceBy(100);
+    QCOMPARE(rig.view1.lineLamps[0], kOff);
+    QVERIFY(rig.view1.rtsBoxVisible);
+
+    rig.view2.pick(FieldSpeed, QStringLiteral("115200"));
+    rig.view2.pick(FieldFlow, QStringLiteral("2"));
+    rig.clock.advanceBy(100);
+    QCOMPARE(rig.view2.summary, QStringLiteral("COM2 115200,n,8,1 comRTS"));
+
+    // Transmit mode following CTS/DSR takes the RTS box away too, even without flow control.
+    rig.terminal->TransmitMode = 1;
+    rig.terminal->COM_Events(rig.terminal->channel(0));
+    QVERIFY(!rig.view1.rtsBoxVisible);
+    rig.transmit.followLines = false;
+    rig.terminal->COM_Events(rig.terminal->channel(0));
+    QVERIFY(rig.view1.rtsBoxVisible);
+}
+
+void TerminalTest::aPickClosesThePortAndAppliesTheFieldsOnce() {
+    TerminalRig rig;
+    rig.openBoth();
+    TerminalChannel& ch = rig.terminal->channel(0);
+    for (int field = 0; field < kSettingFieldCount; ++field) {
+        ch.ModemState = 2;
+        const int opens = rig.port1.openCount();
+        rig.view1.pick(field, rig.view1.fields[size_t(field)]);
+        QVERIFY(!rig.port1.PortOpen());
+        QCOMPARE(ch.ModemState, qint16(0));
+        rig.clock.advanceBy(99);
+        QVERIFY(!rig.port1.PortOpen());
+        rig.clock.advanceBy(1);
+        QVERIFY(rig.port1.PortOpen());
+        QCOMPARE(rig.port1.openCount(), opens + 1);
+        QVERIFY(!ch.applyTimer.isEnabled());
+    }
+    // Typing applies nothing until the next pick, which takes every field as it is then; two
+    // picks before the apply give one apply.
+    rig.view1.fields[FieldSpeed] = QStringLiteral("57600");
+    rig.clock.advanceBy(500);
+    QCOMPARE(rig.port1.Settings(), QStringLiteral("9600,n,8,1"));
+    const int opens = rig.port1.openCount();
+    rig.view1.pick(FieldDataBits, QStringLiteral("7"));
+    rig.view1.pick(FieldStopBits, QStringLiteral("2"));
+    rig.clock.advanceBy(100);
+    QCOMPARE(rig.port1.openCount(), opens + 1);
+    QCOMPARE(rig.port1.Settings(), QStringLiteral("57600,n,7,2"));
+    QCOMPARE(rig.settings[0].SettingsText, QStringLiteral("57600,n,7,2"));
+    QCOMPARE(rig.settings[0].Speed, QStringLiteral("57600"));
+    QCOMPARE(rig.view1.summaryColour, kGreen);
+}
+
+void TerminalTest::aRefusedSpeedKeepsTheSettingsInForce() {
+    TerminalRig rig;
+    rig.openBoth();
+    rig.port1.refuseSettings(QStringLiteral("250000,n,8,1"));
+    rig.view1.fields[FieldSpeed] = QStringLiteral("250000");
+    rig.view1.pick(FieldFlow, QStringLiteral("1"));
+    rig.clock.advanceBy(100);
+    QCOMPARE(rig.messages, QStringList{"Duplink v.2.0 | It is unacceptable"});
+    // Opened with this apply's port and flow control and the settings it had before.
+    QVERIFY(rig.port1.PortOpen());
+    QCOMPARE(rig.port1.Handshaking(), 1);
+    QCOMPARE(rig.view1.fields[FieldSpeed], QStringLiteral("250000"));
+    QCOMPARE(rig.settings[0].Speed, QStringLiteral("250000"));
+    QCOMPARE(rig.settings[0].SettingsText, QStringLiteral("9600,n,8,1"));
+    QCOMPARE(rig.view1.summary, QStringLiteral("COM1 9600,n,8,1 comXOnXOff"));
+}
+
+void TerminalTest::portsThatCannotBeOpenedOrNamed() {
+    TerminalRig rig;
+    rig.openBoth();
+    // Port 2 moved to the port Terminal 1 holds: red, without a word.
+    rig.view2.pick(FieldPort, QStringLiteral("1"));
+    rig.clock.advanceBy(100);
+    QVERIFY(!rig.port2.PortOpen());
+    QCOMPARE(rig.view2.portLamp, kRed);
+    QCOMPARE(rig.view2.summaryColour, kRed);
+    QVERIFY(rig.messages.isEmpty());
+
+    // A typed port that is no number from 1 to 16 is refused; the port stays closed.
+    for (const QString& typed :
+         {QString(), QStringLiteral("0"), QStringLiteral("17"), QStringLiteral("abc"),
+          QStringLiteral("1e2"), QString(600, QLatin1Char('7'))}) {
+        rig.messages.clear();
+        rig.view1.pick(FieldPort, typed);
+        rig.clock.advanceBy(100);
+        QCOMPARE(rig.messages, QStringList{"Duplink v.2.0 | It is unacceptable"});
+        QVERIFY(!rig.port1.PortOpen());
+        QCOMPARE(rig.view1.portLamp, kRed);
+        QCOMPARE(rig.view1.summaryColour, kRed);
+        QVERIFY(!rig.terminal->channel(0).applyTimer.isEnabled());
+        QCOMPARE(rig.settings[0].Port, QStringLiteral("1"));
+    }
+    rig.view1.pick(FieldPort, QStringLiteral("3"));
+    rig.clock.advanceBy(100);
+    QVERIFY(rig.port1.PortOpen());
+    QCOMPARE(rig.view1.summary, QStringLiteral("COM3 9600,n,8,1 comNone"));
+}
+
+void TerminalTest::rtsAndDtrBoxesDriveTheLines() {
+    TerminalRig rig;
+    rig.openBoth();
+    rig.port2.setPortOpen(false); // written whether the port is open or not
+    for (FakeChannelView* view : {&rig.view1, &rig.view2}) {
+        FakeSerialControl& port = view == &rig.view1 ? rig.port1 : rig.port2;
+        view->rtsBox = 1;
+        emit view->rtsBoxClicked();
+        QVERIFY(port.RTSEnable());
+        QCOMPARE(view->lineLamps[0], kRed);
+        view->rtsBox = 2; // grayed counts as clear
+        emit view->rtsBoxClicked();
+        QVERIFY(!port.RTSEnable());
+        view->dtrBox = 0;
+        emit view->dtrBoxClicked();
+        QVERIFY(!port.DTREnable());
+        QCOMPARE(view->lineLamps[1], kOff);
+    }
+    // Only Terminal 1's RTS box beeps.
+    QCOMPARE(rig.beeps, 2);
+}
+
+void TerminalTest::aVanishedDeviceTurnsLampAndSummaryRed() {
+    TerminalRig rig;
+    rig.openBoth();
+    QCOMPARE(rig.view1.portLamp, kGreen);
+    rig.port1.loseDevice();
+    QCOMPARE(rig.view1.portLamp, kRed);
+    QCOMPARE(rig.view1.summaryColour, kRed);
+    QCOMPARE(rig.view2.portLamp, kGreen);
 }
 
 QTEST_MAIN(TerminalTest)

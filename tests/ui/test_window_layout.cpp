@@ -1,7 +1,10 @@
+#include "terminal/ChannelView.h"
+#include "terminal/PortSettings.h"
 #include "ui/Colours.h"
 #include "ui/Form1.h"
 #include "ui/Lamp.h"
 
+#include <QAbstractItemView>
 #include <QAccessible>
 #include <QCheckBox>
 #include <QComboBox>
@@ -11,6 +14,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTest>
 
 class WindowLayoutTest : public QObject {
@@ -26,6 +30,7 @@ private slots:
     void frontToBackOrder();
     void lampsAreReadableByAccessibilityTools();
     void captionsAndTitleFollowTheLanguage();
+    void onlyPicksAndClicksReachTheTerminal();
 
 private:
     template <class W = QWidget> W* find(const QString& name) const {
@@ -222,6 +227,48 @@ void WindowLayoutTest::captionsAndTitleFollowTheLanguage() {
     // Texts that are the same in both languages stay.
     QCOMPARE(caption("Label4"), QStringLiteral("Transmit Port 2 to Port 1"));
     QCOMPARE(caption("Frame3"), QStringLiteral("Port1"));
+}
+
+void WindowLayoutTest::onlyPicksAndClicksReachTheTerminal() {
+    m_form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
+    ChannelView& terminal1 = m_form->channelView(0);
+    QSignalSpy picks(&terminal1, &ChannelView::settingPicked);
+
+    // Typing a speed, even one of the list, and leaving the box is no pick.
+    auto* speed = find<QComboBox>("Combo1_1");
+    speed->setFocus();
+    speed->lineEdit()->selectAll();
+    QTest::keyClicks(speed, QStringLiteral("115200"));
+    QTest::keyClick(speed, Qt::Key_Return);
+    QTest::keyClick(speed, Qt::Key_Tab);
+    QTest::qWait(10);
+    QCOMPARE(picks.count(), 0);
+    QCOMPARE(terminal1.settingFieldText(FieldSpeed), QStringLiteral("115200"));
+
+    // Choosing from the list is, by mouse or by keyboard.
+    speed->showPopup();
+    QAbstractItemView* list = speed->view();
+    const QModelIndex entry = list->model()->index(3, 0);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(entry).center());
+    QCOMPARE(picks.count(), 1);
+    QCOMPARE(picks[0][0].toInt(), int(FieldSpeed));
+    QCOMPARE(terminal1.settingFieldText(FieldSpeed), QStringLiteral("1200"));
+    auto* parity = find<QComboBox>("Combo1_2");
+    parity->setCurrentIndex(0);
+    parity->setFocus();
+    QTest::keyClick(parity, Qt::Key_Down);
+    QCOMPARE(picks.count(), 2);
+    QCOMPARE(terminal1.settingFieldText(FieldParity), QStringLiteral("e"));
+
+    QSignalSpy rts(&m_form->channelView(1), &ChannelView::rtsBoxClicked);
+    QSignalSpy dtr(&m_form->channelView(1), &ChannelView::dtrBoxClicked);
+    find<QCheckBox>("Check6")->click();
+    find<QCheckBox>("Check7")->click();
+    QCOMPARE(rts.count(), 1);
+    QCOMPARE(dtr.count(), 1);
+    QCOMPARE(m_form->channelView(1).rtsBoxValue(), 1);
+    QCOMPARE(m_form->channelView(1).dtrBoxValue(), 0);
 }
 
 QTEST_MAIN(WindowLayoutTest)

@@ -1,0 +1,115 @@
+#include "LiveWindow.h"
+#include "PtyModemLines.h"
+#include "PtyPair.h"
+#include "terminal/LampColours.h"
+#include "ui/Lamp.h"
+
+#include <QAbstractItemView>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QTest>
+
+#include <termios.h>
+
+// The real program on real serial controls over pseudo-terminals whose lines the test drives.
+class LivePortsTest : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void lampsFollowTheLinesAndTheBoxesDriveThem();
+    void aPickReopensThePortAtTheNewSpeed();
+    void aPeerThatHangsUpTurnsTheLampRedAtOnce();
+
+private:
+    int lamp(const char* name) const {
+        return m_window->find<Lamp>(QLatin1String(name))->fillColor();
+    }
+    QString summary() const { return m_window->find<QLabel>("Label2")->text(); }
+
+    std::unique_ptr<PtyPair> m_pty[2];
+    std::unique_ptr<PtyModemLines> m_lines;
+    std::unique_ptr<LiveWindow> m_window;
+};
+
+void LivePortsTest::init() {
+    if (!qgetenv("LD_PRELOAD").contains("ptymodemlines"))
+        QSKIP("needs the pty modem-line library preloaded (ctest does it)");
+    m_lines = std::make_unique<PtyModemLines>();
+    qputenv(PtyModemLines::kStateFileVariable, QByteArray::fromStdString(m_lines->stateFile()));
+    for (int i = 0; i < 2; ++i) {
+        m_pty[i] = std::make_unique<PtyPair>();
+        QVERIFY(m_pty[i]->isValid());
+        m_lines->reset(PtyModemLines::indexOfMaster(m_pty[i]->master()));
+        qputenv("DUPLINK_COM" + QByteArray::number(i + 1), m_pty[i]->slavePath().toLocal8Bit());
+    }
+    m_window = std::make_unique<LiveWindow>();
+    m_window->start();
+    QVERIFY(QTest::qWaitForWindowExposed(&m_window->form));
+    // Start-up ends with the fields applied, which draws the lines for the first time.
+    QTRY_COMPARE(summary(), QStringLiteral("COM1 9600,n,8,1 comNone"));
+    QCOMPARE(lamp("Shape1"), kGreen);
+}
+
+void LivePortsTest::cleanup() {
+    m_window.reset();
+    qunsetenv(PtyModemLines::kStateFileVariable);
+}
+
+void LivePortsTest::lampsFollowTheLinesAndTheBoxesDriveThem() {
+    const int pty = PtyModemLines::indexOfMaster(m_pty[0]->master());
+    m_lines->setInputs(pty, true, true, true);
+    QTRY_COMPARE(lamp("Shape2_2"), kGreen);
+    QTRY_COMPARE(lamp("Shape2_3"), kGreen);
+    QTRY_COMPARE(lamp("Shape2_4"), kGreen);
+    for (int i = 0; i < 3; ++i) {
+        QCOMPARE(lamp("Shape2_5"), kOff);
+        m_lines->ring(pty, std::chrono::milliseconds(30));
+        QTest::qWait(60);
+    }
+    QTRY_COMPARE(lamp("Shape2_5"), kGreen);
+    m_lines->setInputs(pty, false, true, true);
+    QTRY_COMPARE(lamp("Shape2_2"), kOff);
+    QCOMPARE(lamp("Shape2_5"), kOff);
+
+    m_window->find<QCheckBox>("Check1")->click();
+    QVERIFY(m_lines->outputs(pty).rts);
+    QCOMPARE(lamp("Shape2_0"), kRed);
+    m_window->find<QCheckBox>("Check2")->click();
+    QVERIFY(!m_lines->outputs(pty).dtr);
+    QCOMPARE(lamp("Shape2_1"), kOff);
+    const int pty2 = PtyModemLines::indexOfMaster(m_pty[1]->master());
+    m_window->find<QCheckBox>("Check6")->click();
+    QVERIFY(m_lines->outputs(pty2).rts);
+    QCOMPARE(m_window->beeps, 1);
+}
+
+void LivePortsTest::aPickReopensThePortAtTheNewSpeed() {
+    auto* speed = m_window->find<QComboBox>("Combo1_1");
+    speed->showPopup();
+    QAbstractItemView* list = speed->view();
+    const QModelIndex entry = list->model()->index(speed->findText(QStringLiteral("115200")), 0);
+    list->scrollTo(entry);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(entry).center());
+    QTRY_COMPARE(summary(), QStringLiteral("COM1 115200,n,8,1 comNone"));
+    termios t{};
+    QCOMPARE(::tcgetattr(m_pty[0]->master(), &t), 0);
+    QCOMPARE(cfgetospeed(&t), speed_t(B115200));
+    QCOMPARE(lamp("Shape1"), kGreen);
+}
+
+void LivePortsTest::aPeerThatHangsUpTurnsTheLampRedAtOnce() {
+    QElapsedTimer clock;
+    clock.start();
+    m_pty[0]->closeMaster();
+    QTRY_COMPARE_WITH_TIMEOUT(lamp("Shape1"), kRed, 1000);
+    QVERIFY2(clock.elapsed() < 100, qPrintable(QString::number(clock.elapsed())));
+    QCOMPARE(m_window->find<QLabel>("Label2")->palette().color(QPalette::WindowText),
+             QColor(255, 0, 0));
+    QCOMPARE(lamp("Shape3"), kGreen);
+}
+
+QTEST_MAIN(LivePortsTest)
+#include "test_live_ports.moc"
