@@ -12,13 +12,26 @@ public:
 
     // Read at the moment they are needed, never kept.
     virtual QString commandText() const = 0;    // the command box
+    virtual QString endCodeText() const = 0;    // the end-character code box
+    virtual bool endCodeChecked() const = 0;    // "Character code command to complete"
+    virtual bool showCommandChecked() const = 0; // "Show entered command"
+    virtual bool hexFormatChecked() const = 0;   // "HEX Format"
     virtual QString insertCodeText() const = 0; // the "Insert Char 0-255" code box
     virtual QString settingFieldText(int field) const = 0;
     // A checkbox's value: 0 clear, 1 ticked, 2 grayed.
     virtual int rtsBoxValue() const = 0;
     virtual int dtrBoxValue() const = 0;
 
+    virtual void setFrameCaption(const QString& caption) = 0;
+    virtual void setInfoLine(const QString& text) = 0;
+    // The log holds 8-bit text, one character of the character set per byte. Appending puts
+    // the caret at the end, so that the newest text is in view; only clearLog shortens it.
+    virtual void appendToLog(const QByteArray& bytes) = 0;
+    virtual void moveLogCaretToEnd() = 0;
+    virtual void clearLog() = 0;
+
     virtual void setCommandText(const QString& text) = 0;
+    virtual void focusCommand() = 0;
     // Terminal 1's command in hex; a channel without that box ignores it.
     virtual void setCommandHex(const QString& hex) = 0;
     // A field that only offers its list refuses any other text (false) and keeps its own.
@@ -26,6 +39,7 @@ public:
     virtual void setPortLamp(int colour) = 0;
     virtual void setLineLamp(int line, int colour) = 0; // 0 RTS, 1 DTR, 2 CTS, 3 DSR, 4 DCD, 5 RI
     virtual void setRtsBoxVisible(bool visible) = 0;
+    virtual void setDtrBoxVisible(bool visible) = 0;
     virtual void setPortSummary(const QString& text) = 0;
     virtual void setPortSummaryColour(int colour) = 0;
 
@@ -35,6 +49,9 @@ signals:
     // The command box's text changed, whoever changed it.
     void commandChanged();
     void insertClicked();
+    void runClicked();
+    void clearClicked();
+    void emptyClicked(); // "*"
     void rtsBoxClicked();
     void dtrBoxClicked();
 };

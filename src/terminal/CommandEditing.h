@@ -2,9 +2,19 @@
 
 struct TerminalChannel;
 
-// Terminal 1's hex box shows its command box in hex, whoever changed the command.
-void Text4_Change(TerminalChannel& ch);
+// "Run": the command and its end character echoed into the log (when "Show entered command" is
+// ticked) and left pending for the poll loop, which sends the boxes as they are then.
+void Command3_Click(TerminalChannel& ch);
+
+// "Clear": empties the log; a pending command stays pending.
+void Command4_Click(TerminalChannel& ch);
+
+// "*": empties the command box and gives it the focus.
+void Command11_Click(TerminalChannel& ch);
 
 // "Insert Char 0-255": appends the character whose code the code box holds to the command
 // box, wherever the caret is. A code that names no character inserts nothing.
 void Command8_Click(TerminalChannel& ch);
+
+// Terminal 1's hex box shows its command box in hex, whoever changed the command.
+void Text4_Change(TerminalChannel& ch);

@@ -24,11 +24,10 @@ Terminal::Terminal(Clock& clock, Seams seams, ChannelParts one, ChannelParts two
         connect(&ch.view, &ChannelView::dtrBoxClicked, this, [this, &ch] { Check2_Click(ch); });
         connect(&ch.view, &ChannelView::commandChanged, this, [&ch] { Text4_Change(ch); });
         connect(&ch.view, &ChannelView::insertClicked, this, [&ch] { Command8_Click(ch); });
+        connect(&ch.view, &ChannelView::runClicked, this, [&ch] { Command3_Click(ch); });
+        connect(&ch.view, &ChannelView::clearClicked, this, [&ch] { Command4_Click(ch); });
+        connect(&ch.view, &ChannelView::emptyClicked, this, [&ch] { Command11_Click(ch); });
     }
 }
 
 Terminal::~Terminal() = default;
-
-void Terminal::Timer1_Timer() {
-    // The terminal's poll loop runs here.
-}

@@ -45,7 +45,14 @@ public:
     qint16 TransmitMode = 0;
 
 private:
+    // The poll loop.
     void Timer1_Timer();
+    // Asks the channel's modem who it is, or reads its answer; true when that ends the tick.
+    bool identify(TerminalChannel& ch);
+    // Transmit mode: the lines of both ports, then the relay between them and its logging.
+    void transmit();
+    // Normal mode: what the channel's port received into its log, then its pending send.
+    void receiveAndSend(TerminalChannel& ch);
     // Port configuration.
     void Combo1_Click(TerminalChannel& ch, int index);
     void Timer2_Timer(TerminalChannel& ch);

@@ -45,16 +45,16 @@ const std::array<const char*, 32> kControlNames = {
 
 const char kHexDigits[] = "0123456789ABCDEF";
 
-QString toHex(const QString& x, bool spaced) {
-    const QByteArray bytes = ansi::encode(x);
-    QString out;
-    out.reserve(bytes.size() * (spaced ? 3 : 2));
+// Each byte as two upper-case hex digits, with a space before each when spaced.
+QByteArray hexOf(const QByteArray& bytes, bool spaced) {
+    QByteArray out(bytes.size() * (spaced ? 3 : 2), Qt::Uninitialized);
+    char* o = out.data();
     for (const char b : bytes) {
         const auto k = static_cast<unsigned char>(b);
         if (spaced)
-            out += QLatin1Char(' ');
-        out += QLatin1Char(kHexDigits[k >> 4]);
-        out += QLatin1Char(kHexDigits[k & 0xF]);
+            *o++ = ' ';
+        *o++ = kHexDigits[k >> 4];
+        *o++ = kHexDigits[k & 0xF];
     }
     return out;
 }
@@ -125,11 +125,15 @@ QString Char_Simbol(qint16 x) {
 }
 
 QString StringToHEX(const QString& x) {
-    return toHex(x, true);
+    return QString::fromLatin1(hexOf(ansi::encode(x), true));
+}
+
+QByteArray StringToHEX(const QByteArray& bytes) {
+    return hexOf(bytes, true);
 }
 
 QString StringToHEX_noSP(const QString& x) {
-    return toHex(x, false);
+    return QString::fromLatin1(hexOf(ansi::encode(x), false));
 }
 
 qint16 CharacterCode(const QString& text) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 // Conversions shared by the terminal channels. Character codes are codes of the program's
@@ -11,6 +12,8 @@ QString Char_Simbol(qint16 x);
 
 // Each character as a space and two upper-case hex digits (" 41 54" for "AT").
 QString StringToHEX(const QString& x);
+// The same for bytes, as ASCII.
+QByteArray StringToHEX(const QByteArray& bytes);
 
 // The same without the spaces ("4154" for "AT").
 QString StringToHEX_noSP(const QString& x);

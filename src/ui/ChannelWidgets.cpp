@@ -7,6 +7,7 @@
 #include "Lamp.h"
 #include "Placement.h"
 #include "SettingLists.h"
+#include "text/AnsiCodePage.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -17,6 +18,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTextCursor>
 #include <QTimer>
 
 #include <limits>
@@ -69,6 +71,9 @@ ChannelWidgets::ChannelWidgets(const ChannelLayout& layout, QWidget* client)
 
     connect(m_commandBox, &QLineEdit::textChanged, this, &ChannelView::commandChanged);
     connect(m_insertButton, &QPushButton::clicked, this, &ChannelView::insertClicked);
+    connect(m_runButton, &QPushButton::clicked, this, &ChannelView::runClicked);
+    connect(m_clearButton, &QPushButton::clicked, this, &ChannelView::clearClicked);
+    connect(m_emptyButton, &QPushButton::clicked, this, &ChannelView::emptyClicked);
     for (int f = 0; f < kSettingFieldCount; ++f) {
         QComboBox* box = m_combos[size_t(f)];
         connect(box, &QComboBox::activated, this, [this, f] {
@@ -166,6 +171,54 @@ void ChannelWidgets::buildPortPanel(const ChannelLayout& l) {
 
 QString ChannelWidgets::commandText() const {
     return m_commandBox->text();
+}
+
+QString ChannelWidgets::endCodeText() const {
+    return m_endCodeBox->text();
+}
+
+bool ChannelWidgets::endCodeChecked() const {
+    return m_endCodeCheck->checkState() == Qt::Checked;
+}
+
+bool ChannelWidgets::showCommandChecked() const {
+    return m_showCommand->checkState() == Qt::Checked;
+}
+
+bool ChannelWidgets::hexFormatChecked() const {
+    return m_hexFormat->checkState() == Qt::Checked;
+}
+
+void ChannelWidgets::setFrameCaption(const QString& caption) {
+    m_frame->setTitle(caption);
+}
+
+void ChannelWidgets::setInfoLine(const QString& text) {
+    m_infoLine->setText(text);
+}
+
+void ChannelWidgets::appendToLog(const QByteArray& bytes) {
+    QTextCursor end(m_log->document());
+    end.movePosition(QTextCursor::End);
+    end.insertText(ansi::decode(bytes).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+    moveLogCaretToEnd();
+}
+
+void ChannelWidgets::moveLogCaretToEnd() {
+    m_log->moveCursor(QTextCursor::End);
+    m_log->ensureCursorVisible();
+}
+
+void ChannelWidgets::clearLog() {
+    m_log->clear();
+}
+
+void ChannelWidgets::focusCommand() {
+    m_commandBox->setFocus();
+}
+
+void ChannelWidgets::setDtrBoxVisible(bool visible) {
+    m_dtrBox->setVisible(visible);
 }
 
 QString ChannelWidgets::insertCodeText() const {

@@ -25,16 +25,27 @@ public:
     ChannelWidgets(const ChannelLayout& layout, QWidget* client);
 
     QString commandText() const override;
+    QString endCodeText() const override;
+    bool endCodeChecked() const override;
+    bool showCommandChecked() const override;
+    bool hexFormatChecked() const override;
     QString insertCodeText() const override;
     QString settingFieldText(int field) const override;
     int rtsBoxValue() const override;
     int dtrBoxValue() const override;
+    void setFrameCaption(const QString& caption) override;
+    void setInfoLine(const QString& text) override;
+    void appendToLog(const QByteArray& bytes) override;
+    void moveLogCaretToEnd() override;
+    void clearLog() override;
     void setCommandText(const QString& text) override;
+    void focusCommand() override;
     void setCommandHex(const QString& hex) override;
     bool setSettingFieldText(int field, const QString& text) override;
     void setPortLamp(int colour) override;
     void setLineLamp(int line, int colour) override;
     void setRtsBoxVisible(bool visible) override;
+    void setDtrBoxVisible(bool visible) override;
     void setPortSummary(const QString& text) override;
     void setPortSummaryColour(int colour) override;
 

@@ -30,3 +30,9 @@ void FakeChannelView::pick(int field, const QString& text) {
     fields[size_t(field)] = text;
     emit settingPicked(field);
 }
+
+void FakeChannelView::appendToLog(const QByteArray& bytes) {
+    log += bytes;
+    ++appends;
+    caretAtEnd = true;
+}

@@ -15,16 +15,27 @@ class FakeChannelView final : public ChannelView {
     Q_OBJECT
 public:
     QString commandText() const override { return command; }
+    QString endCodeText() const override { return endCode; }
+    bool endCodeChecked() const override { return endCodeOn; }
+    bool showCommandChecked() const override { return showCommand; }
+    bool hexFormatChecked() const override { return hexFormat; }
     QString insertCodeText() const override { return insertCode; }
     QString settingFieldText(int field) const override { return fields[size_t(field)]; }
     int rtsBoxValue() const override { return rtsBox; }
     int dtrBoxValue() const override { return dtrBox; }
+    void setFrameCaption(const QString& caption) override { frameCaption = caption; }
+    void setInfoLine(const QString& text) override { infoLine = text; }
+    void appendToLog(const QByteArray& bytes) override;
+    void moveLogCaretToEnd() override { caretAtEnd = true; }
+    void clearLog() override { log.clear(); }
     void setCommandText(const QString& text) override;
+    void focusCommand() override { commandFocused = true; }
     void setCommandHex(const QString& hex) override { commandHex = hex; }
     bool setSettingFieldText(int field, const QString& text) override;
     void setPortLamp(int colour) override { portLamp = colour; }
     void setLineLamp(int line, int colour) override { lineLamps[size_t(line)] = colour; }
     void setRtsBoxVisible(bool visible) override { rtsBoxVisible = visible; }
+    void setDtrBoxVisible(bool visible) override { dtrBoxVisible = visible; }
     void setPortSummary(const QString& text) override { summary = text; }
     void setPortSummaryColour(int colour) override { summaryColour = colour; }
 
@@ -32,6 +43,16 @@ public:
     void pick(int field, const QString& text);
 
     QString command = QStringLiteral("AT");
+    QString endCode = QStringLiteral("13");
+    bool endCodeOn = true;
+    bool showCommand = false;
+    bool hexFormat = false;
+    QString frameCaption;
+    QString infoLine;
+    QByteArray log;
+    int appends = 0;
+    bool caretAtEnd = false;
+    bool commandFocused = false;
     QString insertCode = QStringLiteral("255");
     QString commandHex = QStringLiteral("4154");
     std::array<QString, kSettingFieldCount> fields{};
@@ -42,6 +63,7 @@ public:
     int rtsBox = 0;
     int dtrBox = 1;
     bool rtsBoxVisible = true;
+    bool dtrBoxVisible = true;
     QString summary;
     int summaryColour = 0;
 };

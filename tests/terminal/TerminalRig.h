@@ -27,12 +27,21 @@ struct TerminalRig {
             Terminal::ChannelParts{port2, view2, settings[1]}, transmit);
     }
 
-    // Start-up's part: both stored ports opened, and the fields applied 100 ms later.
+    // Start-up's part: both stored ports opened and polling begun; 100 ms later the first tick
+    // and the apply of the fields.
     void openBoth() {
         terminal->openStoredPort(terminal->channel(0));
         terminal->openStoredPort(terminal->channel(1));
+        terminal->startPolling();
         clock.advanceBy(100);
     }
+
+    // Both modems identified, so that every tick from now on is a normal one.
+    void skipIdentification() {
+        terminal->channel(0).ModemState = 2;
+        terminal->channel(1).ModemState = 2;
+    }
+    void tick() { clock.advanceBy(100); }
 
     FakeSerialControl port1;
     FakeSerialControl port2;

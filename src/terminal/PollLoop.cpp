@@ -1,0 +1,142 @@
+// The poll loop: every 100 ms the character-information lines, the modem identification, then
+// either the transmit relay or, for each open port, what it received and its pending send.
+
+#include "ChannelView.h"
+#include "Terminal.h"
+#include "TransmitView.h"
+#include "serial/SerialControl.h"
+#include "text/AnsiCodePage.h"
+#include "text/TextConversions.h"
+
+namespace {
+
+const QByteArray kCrLf = "\r\n";
+
+// The modem's answer to "ATI3" as the frame shows it: control characters and spaces become
+// spaces, the ends are trimmed and the modem's echo of the command is dropped.
+QByteArray cleanedAnswer(QByteArray answer) {
+    for (char& c : answer) {
+        if (static_cast<unsigned char>(c) <= 32)
+            c = ' ';
+    }
+    qsizetype first = 0;
+    qsizetype last = answer.size();
+    while (first < last && answer[first] == ' ')
+        ++first;
+    while (last > first && answer[last - 1] == ' ')
+        --last;
+    answer = answer.mid(first, last - first);
+    if (answer.startsWith("ATI3"))
+        answer.remove(0, 4);
+    return answer;
+}
+
+QString channelPrefix(const TerminalChannel& ch) {
+    return QStringLiteral("Terminal %1: ").arg(ch.number);
+}
+
+// What received data looks like in a log: the bytes, or their hex form and a line end.
+QByteArray asLogged(const QByteArray& data, bool hex) {
+    return hex ? StringToHEX(data) + kCrLf : data;
+}
+
+} // namespace
+
+void Terminal::Timer1_Timer() {
+    for (auto& ch : m_channels)
+        ch->view.setInfoLine(CharacterInfoLine(ch->view.insertCodeText()));
+    for (auto& ch : m_channels) {
+        if (identify(*ch))
+            return;
+    }
+    // The design shows this for Terminal 1 only; Terminal 2 says the same of its own port.
+    for (auto& ch : m_channels) {
+        if (!ch->MSComm.PortOpen())
+            ch->view.setFrameCaption(channelPrefix(*ch) + QStringLiteral("No Modem"));
+    }
+    if (TransmitMode == 1) {
+        transmit();
+        return;
+    }
+    for (auto& ch : m_channels) {
+        if (ch->MSComm.PortOpen())
+            receiveAndSend(*ch);
+    }
+}
+
+bool Terminal::identify(TerminalChannel& ch) {
+    if (!ch.MSComm.PortOpen() || ch.ModemState >= 2)
+        return false;
+    if (ch.ModemState == 1) {
+        const QByteArray answer = ch.MSComm.readBytes();
+        ch.ModemState = 2;
+        ch.view.setFrameCaption(channelPrefix(ch) + (answer.isEmpty()
+                                                         ? QStringLiteral("No Modem")
+                                                         : ansi::decode(cleanedAnswer(answer))));
+        return true;
+    }
+    ch.MSComm.writeBytes("ATI3\r");
+    ch.ModemState = 1;
+    return true;
+}
+
+void Terminal::transmit() {
+    TerminalChannel& one = channel(0);
+    TerminalChannel& two = channel(1);
+    SerialControl& port1 = one.MSComm;
+    SerialControl& port2 = two.MSComm;
+    if (m_transmit.option4Selected()) {
+        // Both ports' output lines follow port 2's input lines.
+        for (ChannelView* v : {&two.view, &one.view}) {
+            v->setRtsBoxVisible(false);
+            v->setDtrBoxVisible(false);
+        }
+        port2.setRTSEnable(port2.CTSHolding());
+        port2.setDTREnable(port2.DSRHolding());
+        port1.setRTSEnable(port2.CTSHolding());
+        port1.setDTREnable(port2.DSRHolding());
+    }
+    if (m_transmit.option3Selected()) {
+        for (ChannelView* v : {&two.view, &one.view}) {
+            v->setRtsBoxVisible(true);
+            v->setDtrBoxVisible(true);
+        }
+        port2.setRTSEnable(two.view.rtsBoxValue() != 0);
+        port2.setDTREnable(two.view.dtrBoxValue() != 0);
+        port1.setRTSEnable(one.view.rtsBoxValue() != 0);
+        port1.setDTREnable(one.view.dtrBoxValue() != 0);
+    }
+    COM_Events(one);
+    COM_Events(two);
+    if (!port1.PortOpen() || !port2.PortOpen())
+        return;
+
+    const QByteArray r2 = port2.readBytes();
+    port1.writeBytes(r2);
+    const QByteArray r1 = port1.readBytes();
+    port2.writeBytes(r1);
+    const bool hex1 = one.view.hexFormatChecked();
+    if (!r2.isEmpty()) {
+        const QByteArray from = kCrLf + "COM" + QByteArray::number(port2.CommPort()) + ": ";
+        one.view.appendToLog(from + asLogged(r2, hex1));
+        two.view.appendToLog(asLogged(r2, two.view.hexFormatChecked()));
+    }
+    if (!r1.isEmpty()) {
+        const QByteArray from = kCrLf + "COM" + QByteArray::number(port1.CommPort()) + ": ";
+        one.view.appendToLog(from + (hex1 ? asLogged(r1, true) : r1 + kCrLf));
+    }
+}
+
+void Terminal::receiveAndSend(TerminalChannel& ch) {
+    const QByteArray received = ch.MSComm.readBytes();
+    if (!received.isEmpty())
+        ch.view.appendToLog(asLogged(received, ch.view.hexFormatChecked()));
+    if (ch.SendPending != 1)
+        return;
+    // Taken from the boxes as they are now, not as they were when "Run" was pressed.
+    QByteArray command = ansi::encode(ch.view.commandText());
+    if (ch.view.endCodeChecked())
+        command += ansi::encode(CharacterOfCode(CharacterCode(ch.view.endCodeText())));
+    ch.MSComm.writeBytes(command);
+    ch.SendPending = 0;
+}

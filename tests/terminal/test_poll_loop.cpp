@@ -1,0 +1,269 @@
+#include "TerminalRig.h"
+#include "text/AnsiCodePage.h"
+
+#include <QTest>
+
+// The poll loop and "Run", on fake ports and a hand-moved clock: one tick every 100 ms.
+class PollLoopTest : public QObject {
+    Q_OBJECT
+private slots:
+    void identificationTakesTheFirstTicks();
+    void answersAndHowTheyAreShown_data();
+    void answersAndHowTheyAreShown();
+    void aClosedPortOneLeavesTerminalTwoToBeIdentified();
+    void receivedDataAsTextOrHex();
+    void everyByteValueReachesTheLogUnaltered();
+    void transmitModeRelaysAndLogsBothWays();
+    void transmitModeDrivesTheLinesEvenWithAPortClosed();
+    void runEchoesAndLeavesTheSendToTheNextTick();
+    void theSendTakesTheBoxesAsTheyAreThen();
+    void endCharacters_data();
+    void endCharacters();
+    void clearAndEmpty();
+};
+
+void PollLoopTest::identificationTakesTheFirstTicks() {
+    TerminalRig rig;
+    rig.port1.receive("early"); // waits for the answer: the whole buffer is the answer
+    rig.openBoth();
+    // Start-up's apply had both ports closed at the first tick.
+    QCOMPARE(rig.view1.frameCaption, QStringLiteral("Terminal 1: No Modem"));
+    QCOMPARE(rig.view1.infoLine, QStringLiteral("DEC=255 HEX=FF CHAR=\u044F"));
+    rig.tick();
+    QCOMPARE(rig.port1.written(), QByteArray("ATI3\r"));
+    QVERIFY(rig.port2.written().isEmpty());
+    rig.port1.receive("ATI3\r\r\nX\r\n\r\nY\r\n");
+    rig.tick();
+    QCOMPARE(rig.view1.frameCaption, QStringLiteral("Terminal 1: earlyATI3   X    Y"));
+    rig.tick();
+    QCOMPARE(rig.port2.written(), QByteArray("ATI3\r"));
+    rig.tick();
+    QCOMPARE(rig.view2.frameCaption, QStringLiteral("Terminal 2: No Modem"));
+    // Reception begins with the fifth tick; an answer that came too late is ordinary data.
+    rig.port2.receive("\r\nLate Modem\r\n");
+    rig.tick();
+    QCOMPARE(rig.view2.log, QByteArray("\r\nLate Modem\r\n"));
+    QCOMPARE(rig.terminal->channel(0).ModemState, qint16(2));
+}
+
+void PollLoopTest::answersAndHowTheyAreShown_data() {
+    QTest::addColumn<QByteArray>("answer");
+    QTest::addColumn<QString>("caption");
+    QTest::newRow("echo, blank lines") << QByteArray("ATI3\r\r\nX\r\n\r\nY\r\n")
+                                       << "Terminal 1:    X    Y";
+    QTest::newRow("no echo") << QByteArray("\r\nModem 5\r\n") << "Terminal 1: Modem 5";
+    QTest::newRow("lower-case echo kept") << QByteArray("ati3\rM\r\n") << "Terminal 1: ati3 M";
+    QTest::newRow("only line ends") << QByteArray("\r\n\r\n") << "Terminal 1: ";
+    QTest::newRow("nothing") << QByteArray() << "Terminal 1: No Modem";
+}
+
+void PollLoopTest::answersAndHowTheyAreShown() {
+    QFETCH(QByteArray, answer);
+    QFETCH(QString, caption);
+    TerminalRig rig;
+    rig.openBoth();
+    rig.tick();
+    rig.port1.receive(answer);
+    rig.tick();
+    QCOMPARE(rig.view1.frameCaption, caption);
+}
+
+void PollLoopTest::aClosedPortOneLeavesTerminalTwoToBeIdentified() {
+    TerminalRig rig;
+    rig.port1.failOpeningWith(QStringLiteral("COM1: No such device"));
+    rig.openBoth();
+    rig.view1.frameCaption.clear();
+    rig.tick();
+    QCOMPARE(rig.port2.written(), QByteArray("ATI3\r"));
+    QCOMPARE(rig.view1.frameCaption, QString()); // the tick ended at Terminal 2's question
+    rig.port2.receive("Modem 2");
+    rig.tick();
+    QCOMPARE(rig.view2.frameCaption, QStringLiteral("Terminal 2: Modem 2"));
+    rig.tick();
+    QCOMPARE(rig.view1.frameCaption, QStringLiteral("Terminal 1: No Modem"));
+}
+
+void PollLoopTest::receivedDataAsTextOrHex() {
+    TerminalRig rig;
+    rig.openBoth();
+    rig.skipIdentification();
+    rig.port1.receive("OK\r\n");
+    rig.view2.hexFormat = true;
+    rig.port2.receive("OK\r\n");
+    rig.tick();
+    QCOMPARE(rig.view1.log, QByteArray("OK\r\n"));
+    QCOMPARE(rig.view2.log, QByteArray(" 4F 4B 0D 0A\r\n"));
+    rig.tick();
+    QCOMPARE(rig.view1.appends, 1); // nothing received, nothing appended
+}
+
+void PollLoopTest::everyByteValueReachesTheLogUnaltered() {
+    TerminalRig rig;
+    rig.openBoth();
+    rig.skipIdentification();
+    QByteArray all;
+    for (int b = 0; b < 256; ++b)
+        all += char(b);
+    rig.port1.receive(all);
+    rig.tick();
+    QCOMPARE(rig.view1.log, all);
+}
+
+void PollLoopTest::transmitModeRelaysAndLogsBothWays() {
+    for (const bool hex : {false, true}) {
+        TerminalRig rig;
+        rig.openBoth();
+        rig.skipIdentification();
+        rig.terminal->TransmitMode = 1;
+        rig.view1.hexFormat = rig.view2.hexFormat = hex;
+        rig.port2.receive(QByteArray("A\0\xFF", 3));
+        rig.port1.receive("B");
+        rig.tick();
+        QCOMPARE(rig.port1.written(), QByteArray("A\0\xFF", 3));
+        QCOMPARE(rig.port2.written(), QByteArray("B"));
+        if (hex) {
+            QCOMPARE(rig.view1.log, QByteArray("\r\nCOM2:  41 00 FF\r\n\r\nCOM1:  42\r\n"));
+            QCOMPARE(rig.view2.log, QByteArray(" 41 00 FF\r\n"));
+        } else {
+            QCOMPARE(rig.view1.log, QByteArray("\r\nCOM2: A\0\xFF\r\nCOM1: B\r\n", 22));
+            QCOMPARE(rig.view2.log, QByteArray("A\0\xFF", 3));
+        }
+        // A command left pending waits for normal mode.
+        rig.terminal->channel(0).SendPending = 1;
+        rig.tick();
+        QCOMPARE(rig.port1.written().size(), 3);
+        rig.terminal->TransmitMode = 0;
+        rig.tick();
+        QVERIFY(rig.port1.written().endsWith("AT\r"));
+    }
+}
+
+void PollLoopTest::transmitModeDrivesTheLinesEvenWithAPortClosed() {
+    TerminalRig rig;
+    rig.openBoth();
+    rig.skipIdentification();
+    rig.terminal->TransmitMode = 1;
+    // Following port 2's CTS and DSR: the four boxes go, both ports' lines follow.
+    rig.port2.setInputLines(true, false, false);
+    rig.tick();
+    for (FakeChannelView* v : {&rig.view1, &rig.view2})
+        QVERIFY(!v->rtsBoxVisible && !v->dtrBoxVisible);
+    for (FakeSerialControl* p : {&rig.port1, &rig.port2})
+        QVERIFY(p->RTSEnable() && !p->DTREnable());
+
+    // Manual, with port 2 closed: the boxes drive the lines, both displays are redrawn, and
+    // nothing is read or relayed.
+    rig.transmit.followLines = false;
+    rig.port2.setPortOpen(false);
+    rig.port1.receive("kept");
+    rig.view1.rtsBox = 0;
+    rig.view1.dtrBox = 2; // grayed counts as set here
+    rig.view2.summary.clear();
+    rig.tick();
+    QVERIFY(rig.view1.rtsBoxVisible && rig.view2.dtrBoxVisible);
+    QVERIFY(!rig.port1.RTSEnable() && rig.port1.DTREnable());
+    QCOMPARE(rig.view2.summary, QStringLiteral("COM2 9600,n,8,1 comNone"));
+    QCOMPARE(rig.port1.readBytes(), QByteArray("kept"));
+    QVERIFY(rig.view1.log.isEmpty());
+}
+
+void PollLoopTest::runEchoesAndLeavesTheSendToTheNextTick() {
+    TerminalRig rig;
+    rig.openBoth();
+    rig.skipIdentification();
+    FakeChannelView& v = rig.view1;
+    v.showCommand = true;
+    emit v.runClicked();
+    QCOMPARE(v.log, QByteArray("\r\nPROG: AT\r\nCOM1: "));
+    QCOMPARE(v.appends, 2);
+    QVERIFY(rig.port1.written().isEmpty());
+    rig.tick();
+    QCOMPARE(rig.port1.written(), QByteArray("AT\r"));
+    rig.port1.receive("\r\nOK\r\n");
+    rig.tick();
+    QVERIFY(v.log.endsWith("COM1: \r\nOK\r\n"));
+
+    // In hex the echo shows what is sent, end character included; three presses, one send.
+    v.log.clear();
+    v.hexFormat = true;
+    for (int i = 0; i < 3; ++i)
+        emit v.runClicked();
+    QCOMPARE(v.log, QByteArray("\r\nPROG:  41 54 0D\r\nCOM1: ").repeated(3));
+    rig.tick();
+    QCOMPARE(rig.port1.written(), QByteArray("AT\rAT\r"));
+
+    // Without the echo the log gains nothing, but its caret goes to the end.
+    v.log.clear();
+    v.showCommand = false;
+    v.caretAtEnd = false;
+    emit v.runClicked();
+    QVERIFY(v.log.isEmpty() && v.caretAtEnd);
+}
+
+void PollLoopTest::theSendTakesTheBoxesAsTheyAreThen() {
+    TerminalRig rig;
+    rig.openBoth();
+    rig.skipIdentification();
+    // Run with the port closed: the send waits, and takes the boxes as they are when it goes.
+    rig.port2.setPortOpen(false);
+    rig.view2.showCommand = true;
+    emit rig.view2.runClicked();
+    rig.view2.command = QStringLiteral("ATZ");
+    rig.view2.endCode = QStringLiteral("10"); // Terminal 2's own end-character box
+    rig.tick();
+    QVERIFY(rig.port2.written().isEmpty());
+    QCOMPARE(rig.terminal->channel(1).SendPending, qint16(1));
+    emit rig.view2.clearClicked();
+    QVERIFY(rig.view2.log.isEmpty());
+    rig.port2.setPortOpen(true);
+    rig.tick();
+    QCOMPARE(rig.port2.written(), QByteArray("ATZ\n"));
+    rig.tick();
+    QCOMPARE(rig.port2.written(), QByteArray("ATZ\n"));
+    QVERIFY(rig.port1.written().isEmpty());
+}
+
+void PollLoopTest::endCharacters_data() {
+    QTest::addColumn<QString>("code");
+    QTest::addColumn<bool>("checked");
+    QTest::addColumn<QByteArray>("sent");
+    QTest::addColumn<QByteArray>("hexEcho");
+    QTest::newRow("unchecked") << "13" << false << QByteArray("AT") << QByteArray(" 41 54");
+    QTest::newRow("blank and 10") << " 10" << true << QByteArray("AT\n") << QByteArray(" 41 54 0A");
+    QTest::newRow("13.9") << "13.9" << true << QByteArray("AT\r") << QByteArray(" 41 54 0D");
+    QTest::newRow("letters") << "abc" << true << QByteArray("AT\0", 3) << QByteArray(" 41 54 00");
+    QTest::newRow("empty") << "" << true << QByteArray("AT\0", 3) << QByteArray(" 41 54 00");
+    QTest::newRow("names no character") << "300" << true << QByteArray("AT") << QByteArray(" 41 54");
+}
+
+void PollLoopTest::endCharacters() {
+    QFETCH(QString, code);
+    QFETCH(bool, checked);
+    QFETCH(QByteArray, sent);
+    QFETCH(QByteArray, hexEcho);
+    TerminalRig rig;
+    rig.openBoth();
+    rig.skipIdentification();
+    rig.view1.endCode = code;
+    rig.view1.endCodeOn = checked;
+    rig.view1.showCommand = rig.view1.hexFormat = true;
+    emit rig.view1.runClicked();
+    QCOMPARE(rig.view1.log, "\r\nPROG: " + hexEcho + "\r\nCOM1: ");
+    rig.tick();
+    QCOMPARE(rig.port1.written(), sent);
+}
+
+void PollLoopTest::clearAndEmpty() {
+    TerminalRig rig;
+    rig.view1.log = "old";
+    emit rig.view1.clearClicked();
+    QVERIFY(rig.view1.log.isEmpty());
+    QCOMPARE(rig.view1.command, QStringLiteral("AT"));
+    emit rig.view1.emptyClicked();
+    QCOMPARE(rig.view1.command, QString());
+    QCOMPARE(rig.view1.commandHex, QString());
+    QVERIFY(rig.view1.commandFocused);
+}
+
+QTEST_MAIN(PollLoopTest)
+#include "test_poll_loop.moc"
