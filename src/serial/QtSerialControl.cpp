@@ -46,8 +46,10 @@ void QtSerialControl::setSettings(const QString& settings) {
         const QString refused = applyLine(*parsed);
         if (!refused.isEmpty()) {
             applyLine(m_settings);
-            throw SerialError(QStringLiteral("%1: the device refuses %2").arg(label(), refused));
+            throw SettingsRefused(
+                QStringLiteral("%1: the device refuses %2").arg(label(), refused));
         }
+        m_inForce = *parsed;
     }
     m_settings = *parsed;
 }
@@ -95,16 +97,28 @@ void QtSerialControl::open() {
         m_port.clearError();
         throw SerialError(QStringLiteral("%1: %2").arg(label(), reason));
     }
+    // Settings given while the port was closed meet the device only now. Those it refuses
+    // give way to the ones it last took, as a refusal while open would.
     QString refused = applyLine(m_settings);
+    QString settingsRefused;
+    if (!refused.isEmpty() && !(m_settings == m_inForce) && applyLine(m_inForce).isEmpty()) {
+        settingsRefused = refused;
+        m_settings = m_inForce;
+        refused.clear();
+    }
     if (refused.isEmpty())
         refused = applyHandshaking(m_handshaking);
     if (!refused.isEmpty()) {
         close();
         throw SerialError(QStringLiteral("%1: the device refuses %2").arg(label(), refused));
     }
+    m_inForce = m_settings;
     applyOutputLines();
     m_lines = readModemLines(m_port);
     m_lineWatch.start();
+    if (!settingsRefused.isEmpty())
+        throw SettingsRefused(QStringLiteral("%1: the device refuses %2; it keeps %3")
+                                  .arg(label(), settingsRefused, m_settings.toString()));
 }
 
 void QtSerialControl::close() {

@@ -60,6 +60,7 @@ private:
     LineSnapshot m_lines;
     qint16 m_commPort = 1;
     LineSettings m_settings;
+    LineSettings m_inForce; // what the device last took
     qint32 m_handshaking = comNone;
     bool m_rts = false;
     bool m_dtr = true;

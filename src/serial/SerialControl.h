@@ -34,7 +34,10 @@ public:
     virtual qint16 CommPort() const = 0;
     virtual void setCommPort(qint16 port) = 0;
 
-    // "speed,parity,data,stop", for example "9600,n,8,1"; applied at once while open.
+    // "speed,parity,data,stop", for example "9600,n,8,1"; applied at once while open. A string
+    // the device refuses throws SettingsRefused and leaves the old one in force; given while
+    // closed, the device can refuse it only when the port opens, which then opens with the old
+    // settings and throws SettingsRefused.
     virtual QString Settings() const = 0;
     virtual void setSettings(const QString& settings) = 0;
 
@@ -43,6 +46,7 @@ public:
     virtual void setHandshaking(qint32 mode) = 0;
 
     virtual bool PortOpen() const = 0;
+    // Opening a missing or busy port throws SerialError and leaves it closed.
     virtual void setPortOpen(bool open) = 0;
 
     // Output lines: kept while closed, applied while open.

@@ -16,3 +16,9 @@ public:
 private:
     QString m_description;
 };
+
+// The device would not take a settings string; the settings in force before stay.
+class SettingsRefused : public SerialError {
+public:
+    using SerialError::SerialError;
+};

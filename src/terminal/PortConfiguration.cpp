@@ -103,13 +103,22 @@ void Terminal::Timer2_Timer(TerminalChannel& ch) {
                         ch.view.settingFieldText(FieldDataBits),
                         ch.view.settingFieldText(FieldStopBits)}
                 .join(QLatin1Char(','));
-        if (!attempt([&] { ch.MSComm.setSettings(settings); }).isEmpty())
+        const bool refused = !attempt([&] { ch.MSComm.setSettings(settings); }).isEmpty();
+        if (refused)
             m_seams.messageBox(kMessageTitle, kUnacceptable);
         bool isNumber = false;
         const int flow = p.Flow.toInt(&isNumber);
         if (isNumber)
             attempt([&] { ch.MSComm.setHandshaking(flow); });
-        attempt([&] { ch.MSComm.setPortOpen(true); });
+        // A closed port meets its device only when it opens: settings the device refuses are
+        // refused then, and the port opens with those it had.
+        try {
+            ch.MSComm.setPortOpen(true);
+        } catch (const SettingsRefused&) {
+            if (!refused)
+                m_seams.messageBox(kMessageTitle, kUnacceptable);
+        } catch (const SerialError&) {
+        }
     }
     showPortOpen(ch);
     ch.settings.SettingsText = ch.MSComm.Settings();

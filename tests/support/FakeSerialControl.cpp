@@ -34,8 +34,12 @@ void FakeSerialControl::setSettings(const QString& settings) {
     const auto parsed = parseLineSettings(settings, &problem);
     if (!parsed)
         throw SerialError(name(m_commPort) + QStringLiteral(": ") + problem);
-    if (m_refused.contains(settings))
-        throw SerialError(name(m_commPort) + QStringLiteral(": the device refuses ") + settings);
+    // Like a real device, a closed port takes anything well formed and refuses it at the open.
+    if (m_open && m_refused.contains(settings))
+        throw SettingsRefused(name(m_commPort) + QStringLiteral(": the device refuses ") +
+                              settings);
+    if (m_open)
+        m_inForce = *parsed;
     m_settings = *parsed;
 }
 
@@ -60,6 +64,11 @@ void FakeSerialControl::setPortOpen(bool open) {
     portsInUse().insert(m_commPort);
     m_open = true;
     ++m_opens;
+    if (m_refused.contains(m_settings.toString())) {
+        m_settings = m_inForce;
+        throw SettingsRefused(name(m_commPort) + QStringLiteral(": the device refuses them"));
+    }
+    m_inForce = m_settings;
 }
 
 void FakeSerialControl::writeBytes(const QByteArray& bytes) {

@@ -35,6 +35,7 @@ public:
 
     // Script.
     void failOpeningWith(const QString& description) { m_openFailure = description; }
+    // The device will not take these settings (refused at once while open, else at the open).
     void refuseSettings(const QString& settings) { m_refused << settings; }
     void setInputLines(bool cts, bool dsr, bool cd);
     void receive(const QByteArray& data) { m_input += data; }
@@ -49,6 +50,7 @@ public:
 private:
     qint16 m_commPort = 1;
     LineSettings m_settings;
+    LineSettings m_inForce;
     qint32 m_handshaking = comNone;
     bool m_open = false;
     bool m_rts = false;
