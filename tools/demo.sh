@@ -11,6 +11,8 @@ fi
 build=$(cd "$1" && pwd)
 sim="$build/tools/modem-sim/modem-sim"
 app="$build/src/duplink"
+# Gives the simulated lines modem lines (DSR, CTS, DCD, RI) the window can show; optional.
+lines_library="$build/tools/pty-modem-lines/libptymodemlines.so"
 for program in "$sim" "$app"; do
     if [ ! -x "$program" ]; then
         echo "$0: $program is missing; build first (tools/build.sh)" >&2
@@ -40,7 +42,8 @@ trap cleanup EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM HUP
 
-"$sim" --link "$links/com1" --link "$links/com2" >/dev/null &
+export PTY_MODEM_LINES="$links/lines"
+"$sim" --link "$links/com1" --link "$links/com2" --ring-interval 1000 >/dev/null &
 sim_pid=$!
 for _ in $(seq 100); do
     [ -L "$links/com1" ] && [ -L "$links/com2" ] && break
@@ -60,9 +63,12 @@ Duplink on two simulated modems: port 1 is telephone number 1, port 2 is number 
 Send "ATD2" on Terminal 1 to ring Terminal 2, and "ATA" there to answer.
 EOF
 
+preload=""
+[ -f "$lines_library" ] && preload="$lines_library"
+
 # Started in the background so that a signal to this script is handled at once rather than
 # after the window closes.
-DUPLINK_COM1="$links/com1" DUPLINK_COM2="$links/com2" "$app" &
+LD_PRELOAD="$preload" DUPLINK_COM1="$links/com1" DUPLINK_COM2="$links/com2" "$app" &
 app_pid=$!
 status=0
 wait "$app_pid" || status=$?

@@ -4,5 +4,5 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/install-deps.sh
-tools/build.sh duplink modem-sim
+tools/build.sh duplink modem-sim ptymodemlines
 exec tools/demo.sh build

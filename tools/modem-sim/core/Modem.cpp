@@ -273,6 +273,7 @@ bool Modem::offerCall(Millis now) {
 void Modem::ring(Millis now) {
     m_nextRing = now + m_ringInterval;
     m_settings.setRingCount(m_settings.ringCount() + 1);
+    ++m_ringsSounded;
     emit(ResultCode::Ring);
     const int autoAnswer = m_settings.autoAnswerRings();
     if (autoAnswer > 0 && m_settings.ringCount() >= autoAnswer)

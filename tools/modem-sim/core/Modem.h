@@ -35,6 +35,11 @@ public:
     void deliver(std::string_view data);
 
     ModemState state() const { return m_state; }
+    // What the modem's lines say: the carrier while a call is up, and every ring it has sounded.
+    bool carrier() const {
+        return m_state == ModemState::Online || m_state == ModemState::OnlineCommand;
+    }
+    long ringsSounded() const { return m_ringsSounded; }
     const ModemSettings& settings() const { return m_settings; }
 
 private:
@@ -70,6 +75,7 @@ private:
     std::string m_heldInput;
 
     Millis m_nextRing = 0;
+    long m_ringsSounded = 0;
     std::optional<Millis> m_dialGivesUpAt;
 
     Millis m_lastDataAt = 0;

@@ -1,6 +1,7 @@
 #include "SimulatorLoop.h"
 
 #include "Exchange.h"
+#include "LineSignals.h"
 #include "PtyLine.h"
 #include "SignalPipe.h"
 #include "SimulatorOptions.h"
@@ -44,11 +45,13 @@ int runSimulator(const SimulatorOptions& options) {
     std::fflush(stdout);
 
     Exchange exchange(options.lines, options.ringInterval);
+    LineSignals lineSignals(ptys);
     std::vector<pollfd> fds(ptys.size() + 1);
     fds.back() = {signals.fd(), POLLIN, 0};
     for (;;) {
         const Millis now = monotonicMillis();
         exchange.advance(now);
+        lineSignals.update(exchange);
         for (std::size_t i = 0; i < ptys.size(); ++i) {
             ptys[i]->queue(exchange.takeOutput(i));
             ptys[i]->flush();
