@@ -25,6 +25,8 @@
 
 namespace {
 
+constexpr double kSmallestSummaryPoints = 6.0;
+
 const char* const kLineNames[6] = {"RTS", "DTR", "CTS", "DSR", "DCD", "RI"};
 const char* const kFieldCaptions[kSettingFieldCount] = {"COM",  "bps",  "parity",
                                                         "data", "stop", "control"};
@@ -166,7 +168,8 @@ void ChannelWidgets::buildPortPanel(const ChannelLayout& l) {
     m_summary = place<QLabel>(panel, l.summary, QLatin1String(l.summary.name));
     m_summary->setTextFormat(Qt::PlainText);
     m_summary->setAlignment(Qt::AlignCenter);
-    m_summary->setFont(fontOf("MS Sans Serif", QFont::SansSerif, 9.75));
+    m_summaryFont = fontOf("MS Sans Serif", QFont::SansSerif, 9.75);
+    m_summary->setFont(m_summaryFont);
 }
 
 QString ChannelWidgets::commandText() const {
@@ -276,7 +279,16 @@ void ChannelWidgets::setRtsBoxVisible(bool visible) {
 }
 
 void ChannelWidgets::setPortSummary(const QString& text) {
-    m_summary->setText(text);
+    // The label is as wide as the layout gives it; where the font runs wider than the one it was
+    // drawn for, the text is made smaller rather than cut off at both ends.
+    QFont font = m_summaryFont;
+    const int room = m_summary->contentsRect().width();
+    while (font.pointSizeF() > kSmallestSummaryPoints &&
+           QFontMetrics(font).horizontalAdvance(text) > room)
+        font.setPointSizeF(font.pointSizeF() - 0.25);
+    m_summary->setFont(font);
+    m_summary->setText(QFontMetrics(font).elidedText(text, Qt::ElideMiddle, room));
+    m_summary->setToolTip(text);
 }
 
 void ChannelWidgets::setPortSummaryColour(int colour) {

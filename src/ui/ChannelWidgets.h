@@ -3,6 +3,8 @@
 #include "terminal/ChannelView.h"
 #include "terminal/PortSettings.h"
 
+#include <QFont>
+
 #include <array>
 
 class Lamp;
@@ -82,4 +84,5 @@ private:
     Lamp* m_portLamp = nullptr;                            // Shape1 / Shape3
     std::array<Lamp*, 6> m_lineLamps{};                    // Shape2 / Shape4
     QLabel* m_summary = nullptr;                           // Label2 / Label7
+    QFont m_summaryFont;
 };
