@@ -14,8 +14,8 @@ void Command3_Click(TerminalChannel& ch) {
     if (v.endCodeChecked())
         t += endCharacter;
     if (v.showCommandChecked()) {
-        const QByteArray shown = v.hexFormatChecked() ? StringToHEX(ansi::encode(t))
-                                                      : ansi::encode(v.commandText());
+        const QByteArray shown =
+            v.hexFormatChecked() ? StringToHEX(ansi::encode(t)) : ansi::encode(v.commandText());
         v.appendToLog("\r\nPROG: " + shown + "\r\n");
         v.appendToLog("COM" + QByteArray::number(ch.MSComm.CommPort()) + ": ");
     }
