@@ -5,9 +5,9 @@
 #include "Colours.h"
 #include "ComboText.h"
 #include "Lamp.h"
+#include "LogView.h"
 #include "Placement.h"
 #include "SettingLists.h"
-#include "text/AnsiCodePage.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -16,9 +16,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QPushButton>
-#include <QTextCursor>
 #include <QTimer>
 
 #include <limits>
@@ -126,9 +124,8 @@ void ChannelWidgets::buildFrame(const ChannelLayout& l, QWidget* client) {
         m_hexBox->setFocusPolicy(Qt::ClickFocus);
     }
 
-    m_log = place<QPlainTextEdit>(f, l.log);
+    m_log = place<LogView>(f, l.log);
     m_log->setAccessibleName(QStringLiteral("Log"));
-    m_log->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     m_showCommand = place<QCheckBox>(f, l.showCommand, QStringLiteral("Show entered command"));
     m_hexFormat = place<QCheckBox>(f, l.hexFormat, QStringLiteral("HEX Format"));
     m_clearButton = place<QPushButton>(f, l.clearButton, QStringLiteral("Clear"));
@@ -201,15 +198,11 @@ void ChannelWidgets::setInfoLine(const QString& text) {
 }
 
 void ChannelWidgets::appendToLog(const QByteArray& bytes) {
-    QTextCursor end(m_log->document());
-    end.movePosition(QTextCursor::End);
-    end.insertText(ansi::decode(bytes).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
-    moveLogCaretToEnd();
+    m_log->appendBytes(bytes);
 }
 
 void ChannelWidgets::moveLogCaretToEnd() {
-    m_log->moveCursor(QTextCursor::End);
-    m_log->ensureCursorVisible();
+    m_log->moveCaretToEnd();
 }
 
 void ChannelWidgets::clearLog() {

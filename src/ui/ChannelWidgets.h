@@ -13,7 +13,7 @@ class QComboBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
-class QPlainTextEdit;
+class LogView;
 class QPushButton;
 class QWidget;
 struct ChannelLayout;
@@ -72,7 +72,7 @@ private:
     QPushButton* m_emptyButton = nullptr;  // Command11 / Command10 "*"
     QPushButton* m_runButton = nullptr;    // Command3 / Command6
     QLineEdit* m_hexBox = nullptr;         // Text10; Terminal 2 has none
-    QPlainTextEdit* m_log = nullptr;       // Text2 / Text6
+    LogView* m_log = nullptr;              // Text2 / Text6
     QCheckBox* m_showCommand = nullptr;    // Check5 / Check8
     QCheckBox* m_hexFormat = nullptr;      // Check9 / Check10
     QPushButton* m_clearButton = nullptr;  // Command4 / Command7

@@ -1,1 +1,118 @@
 #pragma once
+
+#include "log/LogText.h"
+
+#include <QAbstractScrollArea>
+#include <QBasicTimer>
+
+#include <algorithm>
+#include <memory>
+
+class QTextLayout;
+
+// A channel's log: an editable text box for 8-bit text that stays small and quick however long
+// it grows. It keeps one byte per character and lays out only the lines in view; the vertical
+// scroll bar counts lines. Offsets are byte offsets.
+class LogView : public QAbstractScrollArea {
+    Q_OBJECT
+public:
+    explicit LogView(QWidget* parent = nullptr);
+    ~LogView() override;
+
+    // Adds received bytes at the end and shows them with the caret at the end. While the user
+    // holds a selection the caret, the selection and the view stay where they are.
+    void appendBytes(const QByteArray& bytes);
+    void moveCaretToEnd();
+    void clear();
+
+    // The bytes as they came. A copy kept past the next change makes that change copy the log.
+    QByteArray bytes() const { return m_text.bytes(); }
+    QString text() const;
+    qint64 size() const { return m_text.size(); }
+    qint64 caretPosition() const { return m_caret; }
+    QByteArray selectedBytes() const;
+    // A line longer than LogText::kMaxLineLength counts as more than one.
+    int lineCount() const { return m_text.lineCount(); }
+
+    void copy() const;
+    void cut();
+    void paste();
+    void selectAll();
+
+    QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void scrollContentsBy(int dx, int dy) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void inputMethodEvent(QInputMethodEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+    void timerEvent(QTimerEvent* event) override;
+    bool focusNextPrevChild(bool next) override;
+
+private:
+    friend class LogAccessible;
+    enum class Move {
+        NextChar,
+        PreviousChar,
+        NextWord,
+        PreviousWord,
+        NextLine,
+        PreviousLine,
+        NextPage,
+        PreviousPage,
+        StartOfLine,
+        EndOfLine,
+        StartOfDocument,
+        EndOfDocument,
+    };
+
+    bool hasSelection() const { return m_anchor != m_caret; }
+    qint64 selectionStart() const { return std::min(m_anchor, m_caret); }
+    qint64 selectionEnd() const { return std::max(m_anchor, m_caret); }
+    void setSelection(qint64 anchor, qint64 caret);
+    void replace(qint64 position, qint64 removed, const QByteArray& inserted);
+    void insertAtCaret(const QByteArray& inserted);
+    void removeBackward();
+    void removeForward();
+    bool moveFor(const QKeyEvent* event);
+    qint64 movedCaret(Move move);
+    void selectWordAt(qint64 offset);
+    void caretMoved();
+
+    // Layout of the lines in view.
+    std::unique_ptr<QTextLayout> layOut(int line) const;
+    qreal lineHeight(int line) const;
+    int availableHeight() const;
+    int pageLines() const;
+    // Calls visit(line, layout, top) for each line in view, top in viewport pixels, until it
+    // returns false.
+    template <class Visit> void forEachLineInView(Visit visit) const;
+    qint64 offsetAt(const QPoint& point) const;
+    QRect characterRect(qint64 offset, bool caretOnly) const;
+    // The first line from which `line`, counted to `heightUsed` pixels, still fits in view.
+    int firstLineFitting(int line, qreal heightUsed) const;
+    void ensureVisible(qint64 offset);
+    void updateScrollRange();
+    void scrollToLine(int line, int pixelOffset);
+    void restartBlink();
+
+    LogText m_text;
+    qint64 m_caret = 0;
+    qint64 m_anchor = 0;
+    qint64 m_goalColumn = -1; // kept while moving up and down
+    int m_topLine = 0;        // the scroll bar's value
+    int m_topOffset = 0;      // pixels of the top line above the view, for a line taller than it
+    bool m_scrolling = false;
+    bool m_dragging = false;
+    bool m_caretOn = true;
+    QBasicTimer m_blink;
+};

@@ -48,7 +48,7 @@ void WindowLayoutTest::everyControlHasItsDesignNameAndKind() {
     const QList<QPair<const char*, QString>> kinds = {
         {"QGroupBox", "Frame1 Frame2 Frame3 Frame5 Frame6"},
         {"QLineEdit", "Text1 Text3 Text4 Text5 Text7 Text8 Text9 Text10"},
-        {"QPlainTextEdit", "Text2 Text6"},
+        {"LogView", "Text2 Text6"},
         {"QPushButton", "Command1 Command2 Command3 Command4 Command5 Command6 Command7 Command8 "
                         "Command9 Command10 Command11"},
         {"QCheckBox", "Check1 Check2 Check3 Check4 Check5 Check6 Check7 Check8 Check9 Check10"},
