@@ -16,6 +16,10 @@ Program::Program(Form1& form, SerialControl& port1, SerialControl& port2, Clock&
                  {port2, form.channelView(1), m_record.Channel[1]}, form.transmitView()) {
     connect(&m_form, &Form1::unloading, this, &Program::Form_Unload);
     connect(&m_form, &Form1::exitChosen, this, &Program::mnu_Exit_Click);
+    connect(&m_form, &Form1::settingsMenuChosen, this, &Program::mnu_Setting_Click);
+    connect(&m_form, &Form1::changeFolderClicked, this, &Program::Command1_Click);
+    connect(&m_form, &Form1::englishChosen, this, &Program::mnu_eng_Click);
+    connect(&m_form, &Form1::russianChosen, this, &Program::mnu_rus_Click);
 }
 
 QString Program::settingsFilePath() const {

@@ -36,6 +36,13 @@ signals:
 private:
     void Form_Unload();
     void mnu_Exit_Click();
+    // The settings panel and the language menu.
+    void mnu_Setting_Click();
+    void Command1_Click();
+    QString strGetAbsoluteFolderPathName(const QString& strTitle);
+    void mnu_eng_Click() { chooseLanguage(0); }
+    void mnu_rus_Click() { chooseLanguage(1); }
+    void chooseLanguage(qint16 language);
 
     void prepareDataFolder(QStringList& problems);
     void readSettings(QStringList& problems);

@@ -2,12 +2,15 @@
 
 #include "ChannelView.h"
 #include "CommandEditing.h"
+#include "TransmitView.h"
 #include "serial/SerialControl.h"
 
 Terminal::Terminal(Clock& clock, Seams seams, ChannelParts one, ChannelParts two,
                    TransmitView& transmit, QObject* parent)
     : QObject(parent), Timer1(clock, 100, [this] { Timer1_Timer(); }), m_seams(std::move(seams)),
       m_transmit(transmit) {
+    connect(&m_transmit, &TransmitView::switchOnClicked, this, &Terminal::Command5_Click);
+    connect(&m_transmit, &TransmitView::switchOffClicked, this, &Terminal::Command2_Click);
     const ChannelParts parts[2] = {one, two};
     for (int i = 0; i < 2; ++i) {
         auto& slot = m_channels[size_t(i)];
@@ -31,3 +34,24 @@ Terminal::Terminal(Clock& clock, Seams seams, ChannelParts one, ChannelParts two
 }
 
 Terminal::~Terminal() = default;
+
+void Terminal::Command5_Click() {
+    TransmitMode = 1;
+    m_transmit.showTransmitMode(true);
+}
+
+void Terminal::Command2_Click() {
+    TransmitMode = 0;
+    m_transmit.showTransmitMode(false);
+    TerminalChannel& one = channel(0);
+    TerminalChannel& two = channel(1);
+    for (ChannelView* v : {&one.view, &two.view}) {
+        v->setRtsBoxVisible(true);
+        v->setDtrBoxVisible(true);
+    }
+    // A grayed box counts as set here.
+    one.MSComm.setRTSEnable(one.view.rtsBoxValue() != 0);
+    one.MSComm.setDTREnable(one.view.dtrBoxValue() != 0);
+    two.MSComm.setRTSEnable(two.view.rtsBoxValue() != 0);
+    two.MSComm.setDTREnable(two.view.dtrBoxValue() != 0);
+}

@@ -41,6 +41,11 @@ public:
     // Redraws the channel's lamps, its RTS box and its port summary from the control.
     void COM_Events(TerminalChannel& ch);
 
+    // The transmit switch: on, and off (which hands the four RTS and DTR lines back to their
+    // boxes).
+    void Command5_Click();
+    void Command2_Click();
+
     Timer Timer1; // the poll loop, every 100 ms
     qint16 TransmitMode = 0;
 

@@ -74,9 +74,12 @@ void Form1::buildMenu() {
     m_exitItem = named(m_fileMenu->addAction(QStringLiteral("Выход")), "mnu_Exit");
     m_settingItem = named(menuBar()->addAction(QStringLiteral("Настройки")), "mnu_Setting");
     m_languageMenu = named(menuBar()->addMenu(QStringLiteral("Язык")), "mnu_lanq");
-    named(m_languageMenu->addAction(QStringLiteral("rus")), "mnu_rus");
-    named(m_languageMenu->addAction(QStringLiteral("eng")), "mnu_eng");
+    QAction* russian = named(m_languageMenu->addAction(QStringLiteral("rus")), "mnu_rus");
+    QAction* english = named(m_languageMenu->addAction(QStringLiteral("eng")), "mnu_eng");
     connect(m_exitItem, &QAction::triggered, this, &Form1::exitChosen);
+    connect(m_settingItem, &QAction::triggered, this, &Form1::settingsMenuChosen);
+    connect(russian, &QAction::triggered, this, &Form1::russianChosen);
+    connect(english, &QAction::triggered, this, &Form1::englishChosen);
 }
 
 void Form1::buildSettingsPanel(QWidget* client) {
@@ -85,11 +88,24 @@ void Form1::buildSettingsPanel(QWidget* client) {
     m_settingsPanel->setAutoFillBackground(true);
     m_folderCaption = place<QLabel>(m_settingsPanel, "Label1_0", QRect(180, 270, 3300, 240),
                                     QStringLiteral("Директория для хранения результатов"));
-    auto* folder = place<QLineEdit>(m_settingsPanel, "Text1", QRect(225, 540, 7215, 285));
-    m_folderCaption->setBuddy(folder);
+    m_folder = place<QLineEdit>(m_settingsPanel, "Text1", QRect(225, 540, 7215, 285));
+    m_folderCaption->setBuddy(m_folder);
     m_changeFolder = place<QPushButton>(m_settingsPanel, "Command1", QRect(7560, 540, 1095, 285),
                                         QStringLiteral("Изменить"));
+    connect(m_changeFolder, &QPushButton::clicked, this, &Form1::changeFolderClicked);
     m_settingsPanel->hide();
+}
+
+bool Form1::settingsPanelShown() const {
+    return !m_settingsPanel->isHidden();
+}
+
+void Form1::showSettingsPanel(bool shown) {
+    m_settingsPanel->setVisible(shown);
+}
+
+void Form1::setResultsFolderText(const QString& folder) {
+    m_folder->setText(folder);
 }
 
 void Form1::Lang_Setting(qint16 language, const QDateTime& now) {

@@ -33,10 +33,19 @@ public:
     // Closes the window without announcing it (the Exit menu item has saved already).
     void closeWithoutUnload();
 
+    // The program settings panel and its folder box.
+    bool settingsPanelShown() const;
+    void showSettingsPanel(bool shown);
+    void setResultsFolderText(const QString& folder);
+
 signals:
     // The window is closing by any way other than closeWithoutUnload().
     void unloading();
     void exitChosen();
+    void settingsMenuChosen();
+    void englishChosen();
+    void russianChosen();
+    void changeFolderClicked();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -52,6 +61,7 @@ private:
     QMenu* m_languageMenu = nullptr;       // mnu_lanq
     QGroupBox* m_settingsPanel = nullptr;  // Frame1
     QLabel* m_folderCaption = nullptr;     // Label1_0
+    QLineEdit* m_folder = nullptr;         // Text1
     QPushButton* m_changeFolder = nullptr; // Command1
     QLabel* m_transmitBanner = nullptr;    // Label4
     TransmitStrip* m_transmit = nullptr;

@@ -52,6 +52,24 @@ TransmitStrip::TransmitStrip(QWidget* client) : TransmitView(client) {
     m_manual = option(client, "Option3", QRect(6315, 5175, 3165, 240), "RTS/DTR = Manual Check");
     // The banner lies behind everything else on the window.
     m_banner->lower();
+    connect(m_switchOn, &QPushButton::clicked, this, &TransmitView::switchOnClicked);
+    connect(m_switchOff, &QPushButton::clicked, this, &TransmitView::switchOffClicked);
+}
+
+void TransmitStrip::showTransmitMode(bool on) {
+    if (on) {
+        m_banner->show();
+        m_manual->show();
+        m_follow->show();
+        m_switchOff->show();
+        m_switchOn->hide();
+    } else {
+        m_banner->hide();
+        m_manual->hide();
+        m_follow->hide();
+        m_switchOff->hide();
+        m_switchOn->show();
+    }
 }
 
 bool TransmitStrip::option3Selected() const {

@@ -16,6 +16,7 @@ public:
 
     bool option3Selected() const override;
     bool option4Selected() const override;
+    void showTransmitMode(bool on) override;
 
 private:
     QLabel* m_banner = nullptr;         // Label4

@@ -61,6 +61,8 @@ private slots:
     void unwritableDataFolderIsReportedOnceAndStartGoesOn();
     void exitAndClosingEachWriteTheSettingsOnce();
     void messagesAreShownAsPlainText();
+    void theSettingsPanelAndTheResultsFolder();
+    void theLanguageIsChosenAndRemembered();
     void theWindowForwardsCommandEditing();
     // A termination signal is for good: message boxes are not shown after it. This comes last.
     void terminationSignalsEndTheProgramNormally();
@@ -290,6 +292,88 @@ void StartupTest::messagesAreShownAsPlainText() {
     seams.messageBox(QStringLiteral("Duplink v.2.0"), QStringLiteral("COM1 (<b>x</b>): busy"));
     QCOMPARE(format, Qt::PlainText);
     QCOMPARE(shown, QStringLiteral("COM1 (<b>x</b>): busy"));
+}
+
+void StartupTest::theSettingsPanelAndTheResultsFolder() {
+    WindowHarness h;
+    h.start();
+    auto* panel = h.find<QGroupBox>("Frame1");
+    auto* text1 = h.find<QLineEdit>("Text1");
+    auto* change = h.find<QPushButton>("Command1");
+    QAction* setting = h.form.findChild<QAction*>("mnu_Setting");
+    setting->trigger();
+    QVERIFY(!panel->isHidden());
+    QCOMPARE(text1->text(), dataFolder());
+    // Each showing replaces what was typed.
+    text1->setText(QStringLiteral("typed"));
+    setting->trigger();
+    QVERIFY(panel->isHidden());
+    setting->trigger();
+    QCOMPARE(text1->text(), dataFolder());
+
+    // Cancelled: nothing changes and nothing is written.
+    const QByteArray before = readFile(settingsFile());
+    QVERIFY(QFile::remove(settingsFile()));
+    change->click();
+    QCOMPARE(h.folderTitles, QStringList{"Выберите директорию для хранения результата:"});
+    QCOMPARE(text1->text(), dataFolder());
+    QVERIFY(!QFile::exists(settingsFile()));
+    writeFile(settingsFile(), before);
+
+    // A root keeps its one separator; a name the file cannot hold is refused with a word.
+    h.folderAnswer = QStringLiteral("/");
+    change->click();
+    QCOMPARE(text1->text(), QStringLiteral("/"));
+    h.folderAnswer = m_root->path() + QStringLiteral("/\u4E2D");
+    change->click();
+    QCOMPARE(h.messages.size(), 1);
+    QVERIFY2(h.messages[0].text.contains(QStringLiteral("cannot be kept")),
+             qPrintable(h.messages[0].text));
+    QCOMPARE(text1->text(), QStringLiteral("/"));
+
+    const QString logs = m_root->path() + QStringLiteral("/Logs");
+    QVERIFY(QDir().mkpath(logs));
+    h.folderAnswer = logs;
+    change->click();
+    QCOMPARE(text1->text(), logs + QStringLiteral("/"));
+    SettingsRecord stored;
+    LoadSettings(stored, settingsFile(), dataFolder(), h.now);
+    QCOMPARE(stored.ResultsFolder, logs + QStringLiteral("/"));
+    // No folder is made now; the next start makes this year's and this month's.
+    QVERIFY(!QFileInfo::exists(logs + QStringLiteral("/2026")));
+    h.form.close();
+    WindowHarness again;
+    again.start();
+    const QString month = QLocale::system().standaloneMonthName(12, QLocale::LongFormat);
+    QVERIFY(QFileInfo(logs + QStringLiteral("/2026/") + month).isDir());
+}
+
+void StartupTest::theLanguageIsChosenAndRemembered() {
+    {
+        WindowHarness h;
+        h.start();
+        QCOMPARE(h.find<QGroupBox>("Frame2")->title(), QStringLiteral("Terminal 1: No Modem"));
+        h.form.findChild<QAction*>("mnu_rus")->trigger();
+        // The identification caption gives way to the plain channel name.
+        QCOMPARE(h.find<QGroupBox>("Frame2")->title(), QStringLiteral("Терминал 1"));
+        QVERIFY(h.form.windowTitle().contains(QStringLiteral("Сегодня: 5  Декабря  2026 года  ")));
+        SettingsRecord stored;
+        LoadSettings(stored, settingsFile(), dataFolder(), h.now);
+        QCOMPARE(stored.Language, qint16(1));
+    }
+    WindowHarness h;
+    h.start();
+    QCOMPARE(h.find<QPushButton>("Command3")->text(), QStringLiteral("Выполнить"));
+    // A file that cannot be written does not stop the change; the message says why.
+    QVERIFY(QFile::remove(settingsFile()));
+    QVERIFY(QDir().mkdir(settingsFile()));
+    h.form.findChild<QAction*>("mnu_eng")->trigger();
+    QCOMPARE(h.find<QPushButton>("Command3")->text(), QStringLiteral("Run"));
+    QCOMPARE(h.messages.size(), 1);
+    QVERIFY2(h.messages[0].text.startsWith(QStringLiteral("The settings cannot be saved: ") +
+                                           settingsFile()),
+             qPrintable(h.messages[0].text));
+    QVERIFY(QDir().rmdir(settingsFile()));
 }
 
 void StartupTest::theWindowForwardsCommandEditing() {

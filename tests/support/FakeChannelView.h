@@ -73,6 +73,8 @@ class FakeTransmitView final : public TransmitView {
 public:
     bool option3Selected() const override { return !followLines; }
     bool option4Selected() const override { return followLines; }
+    void showTransmitMode(bool on) override { shownOn = on; }
 
     bool followLines = true;
+    bool shownOn = false;
 };

@@ -20,6 +20,7 @@ private slots:
     void endCharacters_data();
     void endCharacters();
     void clearAndEmpty();
+    void theTransmitSwitch();
 };
 
 void PollLoopTest::identificationTakesTheFirstTicks() {
@@ -49,8 +50,8 @@ void PollLoopTest::identificationTakesTheFirstTicks() {
 void PollLoopTest::answersAndHowTheyAreShown_data() {
     QTest::addColumn<QByteArray>("answer");
     QTest::addColumn<QString>("caption");
-    QTest::newRow("echo, blank lines") << QByteArray("ATI3\r\r\nX\r\n\r\nY\r\n")
-                                       << "Terminal 1:    X    Y";
+    QTest::newRow("echo, blank lines")
+        << QByteArray("ATI3\r\r\nX\r\n\r\nY\r\n") << "Terminal 1:    X    Y";
     QTest::newRow("no echo") << QByteArray("\r\nModem 5\r\n") << "Terminal 1: Modem 5";
     QTest::newRow("lower-case echo kept") << QByteArray("ati3\rM\r\n") << "Terminal 1: ati3 M";
     QTest::newRow("only line ends") << QByteArray("\r\n\r\n") << "Terminal 1: ";
@@ -233,7 +234,8 @@ void PollLoopTest::endCharacters_data() {
     QTest::newRow("13.9") << "13.9" << true << QByteArray("AT\r") << QByteArray(" 41 54 0D");
     QTest::newRow("letters") << "abc" << true << QByteArray("AT\0", 3) << QByteArray(" 41 54 00");
     QTest::newRow("empty") << "" << true << QByteArray("AT\0", 3) << QByteArray(" 41 54 00");
-    QTest::newRow("names no character") << "300" << true << QByteArray("AT") << QByteArray(" 41 54");
+    QTest::newRow("names no character")
+        << "300" << true << QByteArray("AT") << QByteArray(" 41 54");
 }
 
 void PollLoopTest::endCharacters() {
@@ -263,6 +265,35 @@ void PollLoopTest::clearAndEmpty() {
     QCOMPARE(rig.view1.command, QString());
     QCOMPARE(rig.view1.commandHex, QString());
     QVERIFY(rig.view1.commandFocused);
+}
+
+void PollLoopTest::theTransmitSwitch() {
+    TerminalRig rig;
+    rig.openBoth();
+    rig.skipIdentification();
+    emit rig.transmit.switchOnClicked();
+    QCOMPARE(rig.terminal->TransmitMode, qint16(1));
+    QVERIFY(rig.transmit.shownOn);
+    rig.tick(); // following port 2's CTS and DSR, which are off: the boxes go
+    QVERIFY(!rig.view1.rtsBoxVisible && !rig.view2.dtrBoxVisible);
+    QVERIFY(!rig.port1.DTREnable());
+
+    // Off: the boxes come back and give the four lines their values (grayed counts as set).
+    rig.view1.rtsBox = 2;
+    rig.view1.dtrBox = 1;
+    rig.view2.rtsBox = 0;
+    rig.view2.dtrBox = 1;
+    emit rig.transmit.switchOffClicked();
+    QCOMPARE(rig.terminal->TransmitMode, qint16(0));
+    QVERIFY(!rig.transmit.shownOn);
+    for (FakeChannelView* v : {&rig.view1, &rig.view2})
+        QVERIFY(v->rtsBoxVisible && v->dtrBoxVisible);
+    QVERIFY(rig.port1.RTSEnable() && rig.port1.DTREnable());
+    QVERIFY(!rig.port2.RTSEnable() && rig.port2.DTREnable());
+    // Normal reception again.
+    rig.port2.receive("after");
+    rig.tick();
+    QCOMPARE(rig.view2.log, QByteArray("after"));
 }
 
 QTEST_MAIN(PollLoopTest)
