@@ -3,15 +3,20 @@
 #include "PtyPair.h"
 #include "terminal/LampColours.h"
 #include "ui/Lamp.h"
+#include "ui/LogView.h"
 
 #include <QAbstractItemView>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QLabel>
+#include <QPushButton>
+#include <QRandomGenerator>
 #include <QTest>
 
+#include <atomic>
 #include <termios.h>
+#include <thread>
 
 // The real program on real serial controls over pseudo-terminals whose lines the test drives.
 class LivePortsTest : public QObject {
@@ -22,6 +27,7 @@ private slots:
     void lampsFollowTheLinesAndTheBoxesDriveThem();
     void aPickReopensThePortAtTheNewSpeed();
     void aPeerThatHangsUpTurnsTheLampRedAtOnce();
+    void transmitModeRelaysAMegabyteEachWayByteExact();
 
 private:
     int lamp(const char* name) const {
@@ -109,6 +115,44 @@ void LivePortsTest::aPeerThatHangsUpTurnsTheLampRedAtOnce() {
     QCOMPARE(m_window->find<QLabel>("Label2")->palette().color(QPalette::WindowText),
              QColor(255, 0, 0));
     QCOMPARE(lamp("Shape3"), kGreen);
+}
+
+void LivePortsTest::transmitModeRelaysAMegabyteEachWayByteExact() {
+    // Past the identification, which writes "ATI3" CR to each device.
+    QTRY_COMPARE(m_window->program->terminal().channel(1).ModemState, qint16(2));
+    for (auto& pty : m_pty)
+        QCOMPARE(pty->read(5), QByteArray("ATI3\r"));
+    m_window->find<QPushButton>("Command5")->click();
+
+    QByteArray data[2];
+    QRandomGenerator random(19);
+    for (QByteArray& d : data) {
+        d.resize(1 << 20);
+        for (char& b : d)
+            b = char(random.bounded(256));
+    }
+    // Device 1 sends data[0], which must come out of device 2, and the other way round.
+    QByteArray out[2];
+    std::atomic<int> finished{0};
+    std::vector<std::thread> threads;
+    for (int i = 0; i < 2; ++i) {
+        threads.emplace_back([&, i] {
+            m_pty[i]->write(data[i]);
+            ++finished;
+        });
+        threads.emplace_back([&, i] {
+            out[1 - i] = m_pty[1 - i]->read(data[i].size(), 60000);
+            ++finished;
+        });
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(finished == 4, 60000);
+    for (std::thread& t : threads)
+        t.join();
+    QVERIFY(out[1] == data[0]);
+    QVERIFY(out[0] == data[1]);
+    // Terminal 2's log holds exactly what port 2 received; Terminal 1's both directions.
+    QTRY_VERIFY(m_window->find<LogView>("Text6")->bytes() == data[1]);
+    QVERIFY(m_window->find<LogView>("Text2")->size() > 2 * (1 << 20));
 }
 
 QTEST_MAIN(LivePortsTest)

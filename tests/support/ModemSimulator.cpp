@@ -2,23 +2,26 @@
 
 #include <QDeadlineTimer>
 
-ModemSimulator::ModemSimulator(const QStringList& options) {
-    const QStringList links = {m_folder.filePath(QStringLiteral("com1")),
-                               m_folder.filePath(QStringLiteral("com2"))};
-    m_process.start(QStringLiteral(MODEM_SIM_PATH),
-                    QStringList{"--link", links[0], "--link", links[1]} + options);
+ModemSimulator::ModemSimulator(const QStringList& options, int lines) {
+    QStringList links;
+    QStringList arguments = options;
+    for (int n = 1; n <= lines; ++n) {
+        links << m_folder.filePath(QStringLiteral("com%1").arg(n));
+        arguments << QStringLiteral("--link") << links.last();
+    }
+    m_process.start(QStringLiteral(MODEM_SIM_PATH), arguments);
     if (!m_process.waitForStarted(5000))
         return;
-    // It prints the two pty devices once the links stand.
+    // It prints the pty devices once the links stand.
     QStringList slaves;
     const QDeadlineTimer deadline(5000);
-    while (slaves.size() < 2 && !deadline.hasExpired()) {
+    while (slaves.size() < lines && !deadline.hasExpired()) {
         if (!m_process.canReadLine())
             m_process.waitForReadyRead(100);
         while (m_process.canReadLine())
             slaves << QString::fromLocal8Bit(m_process.readLine()).trimmed();
     }
-    if (slaves.size() == 2) {
+    if (slaves.size() == lines) {
         m_links = links;
         m_slaves = slaves;
     }

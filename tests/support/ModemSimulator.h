@@ -4,15 +4,15 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
-// The modem simulator as a child process with two lines, each reached through a link in a
-// folder of its own. It stops with the object.
+// The modem simulator as a child process, each of its lines reached through a link in a folder
+// of its own. It stops with the object.
 class ModemSimulator {
 public:
-    explicit ModemSimulator(const QStringList& options = {});
+    explicit ModemSimulator(const QStringList& options = {}, int lines = 2);
     ~ModemSimulator();
 
-    bool isRunning() const { return m_slaves.size() == 2; }
-    // The link to line n (1 or 2), and the pty device it points at.
+    bool isRunning() const { return !m_slaves.isEmpty(); }
+    // The link to line n (from 1), and the pty device it points at.
     QString link(int n) const { return m_links.value(n - 1); }
     QString device(int n) const { return m_slaves.value(n - 1); }
 
