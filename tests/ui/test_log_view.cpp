@@ -325,7 +325,9 @@ void LogViewTest::hundredMegabytesStaySmallAndQuick() {
     qInfo("memory per byte of log: %.3f", perByte);
     QCOMPARE(v.size(), 100 * qint64(chunk.size()));
     QCOMPARE(v.lineCount(), int(v.size() / line.size()) + 1);
+#ifndef __SANITIZE_ADDRESS__ // the sanitizer's own bookkeeping is no part of the log's cost
     QVERIFY(perByte < 1.3);
+#endif
 
     auto small = makeView();
     small->appendBytes(line);
