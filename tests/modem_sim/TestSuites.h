@@ -4,4 +4,3 @@
 int runCommandModeTests(int argc, char** argv);
 int runExchangeTests(int argc, char** argv);
 int runLineOptionsTests(int argc, char** argv);
-int runSimulatorProcessTests(int argc, char** argv);

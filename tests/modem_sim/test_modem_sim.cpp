@@ -4,6 +4,5 @@ int main(int argc, char** argv) {
     int failures = runCommandModeTests(argc, argv);
     failures += runExchangeTests(argc, argv);
     failures += runLineOptionsTests(argc, argv);
-    failures += runSimulatorProcessTests(argc, argv);
     return failures == 0 ? 0 : 1;
 }
