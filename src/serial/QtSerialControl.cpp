@@ -9,6 +9,7 @@
 #include <utility>
 
 #ifdef Q_OS_UNIX
+#include <poll.h>
 #include <termios.h>
 #endif
 
@@ -92,6 +93,9 @@ void QtSerialControl::open() {
     m_port.setParity(QSerialPort::NoParity);
     m_port.setStopBits(QSerialPort::OneStop);
     m_port.setFlowControl(QSerialPort::NoFlowControl);
+    // Past this, what the device sends waits in the system until it is read (a device with flow
+    // control is then held back), rather than piling up without end.
+    m_port.setReadBufferSize(kReadBufferBytes);
     if (!m_port.open(QIODevice::ReadWrite)) {
         const QString reason = openFailureReason(m_port.error(), m_port.errorString());
         m_port.clearError();
@@ -259,13 +263,27 @@ QByteArray QtSerialControl::takeFromPort() {
 }
 
 void QtSerialControl::onError(QSerialPort::SerialPortError error) {
-    // A device that went away keeps failing every read; close it once instead.
+    // A device that went away keeps failing every read; close it once instead. Qt also reports
+    // a write the device could not take at once as a resource error: that one passes.
     if ((error == QSerialPort::ReadError || error == QSerialPort::ResourceError) &&
-        m_port.isOpen()) {
+        m_port.isOpen() && deviceGone()) {
         m_unread += takeFromPort();
         close();
         emit portLost();
     }
+}
+
+bool QtSerialControl::deviceGone() const {
+#ifdef Q_OS_UNIX
+    pollfd p{int(m_port.handle()), POLLIN, 0};
+    if (::poll(&p, 1, 0) < 0)
+        return true;
+    if (!(p.revents & (POLLHUP | POLLERR | POLLNVAL))) {
+        m_port.clearError();
+        return false;
+    }
+#endif
+    return true;
 }
 
 void QtSerialControl::watchLines() {

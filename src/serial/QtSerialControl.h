@@ -33,12 +33,15 @@ public:
     void writeBytes(const QByteArray& bytes) override;
     QByteArray readBytes() override;
     qint16 CommEvent() const override { return m_commEvent; }
+    qint64 bytesToSend() const override { return PortOpen() ? m_port.bytesToWrite() : 0; }
 
     // Bytes received and not yet taken by readBytes.
     qint64 bytesWaiting() const { return m_unread.size() + m_port.bytesAvailable(); }
 
     // How often the input lines are looked at while the port is open.
     static constexpr int kLineWatchMs = 20;
+    // What is held of what the device sent until it is read: 100 ms at 40 MB/s.
+    static constexpr qint64 kReadBufferBytes = 4 * 1024 * 1024;
 
 private:
     void open();
@@ -51,6 +54,8 @@ private:
     void markParityErrors(bool on);
     QByteArray takeFromPort();
     void onError(QSerialPort::SerialPortError error);
+    // Whether an error means the device has gone (hung up), rather than a passing refusal.
+    bool deviceGone() const;
     void watchLines();
 
     mutable QSerialPort m_port;

@@ -65,6 +65,9 @@ public:
     // Everything received since the last read; empty when nothing came.
     virtual QByteArray readBytes() = 0;
 
+    // Bytes given to writeBytes and not yet taken by the device.
+    virtual qint64 bytesToSend() const = 0;
+
     // The same as text, one character of the 8-bit character set per byte.
     void setOutput(const QString& text) { writeBytes(ansi::encode(text)); }
     QString Input() { return ansi::decode(readBytes()); }

@@ -11,6 +11,7 @@
 namespace {
 
 const QByteArray kCrLf = "\r\n";
+constexpr qint64 kRelayBacklog = 256 * 1024;
 
 // The modem's answer to "ATI3" as the frame shows it: control characters and spaces become
 // spaces, the ends are trimmed and the modem's echo of the command is dropped.
@@ -111,19 +112,42 @@ void Terminal::transmit() {
     if (!port1.PortOpen() || !port2.PortOpen())
         return;
 
-    const QByteArray r2 = port2.readBytes();
+    // A port whose data the other cannot take as fast is read no further until it catches up:
+    // the data waits with the device instead of piling up here.
+    const QByteArray r2 = port1.bytesToSend() < kRelayBacklog ? port2.readBytes() : QByteArray();
     port1.writeBytes(r2);
-    const QByteArray r1 = port1.readBytes();
+    const QByteArray r1 = port2.bytesToSend() < kRelayBacklog ? port1.readBytes() : QByteArray();
     port2.writeBytes(r1);
-    const bool hex1 = one.view.hexFormatChecked();
-    if (!r2.isEmpty()) {
-        const QByteArray from = kCrLf + "COM" + QByteArray::number(port2.CommPort()) + ": ";
-        one.view.appendToLog(from + asLogged(r2, hex1));
-        two.view.appendToLog(asLogged(r2, two.view.hexFormatChecked()));
+    logRelayed(two, r2);
+    logRelayed(one, r1);
+}
+
+void Terminal::logRelayed(TerminalChannel& from, const QByteArray& data) {
+    if (data.isEmpty())
+        return;
+    ChannelView& log1 = channel(0).view;
+    const bool hex1 = log1.hexFormatChecked();
+    const QByteArray header = kCrLf + "COM" + QByteArray::number(from.MSComm.CommPort()) + ": ";
+    // Terminal 1's log shows both directions; Terminal 2's what port 2 received.
+    if (from.number == 2) {
+        log1.appendToLog(header + asLogged(data, hex1));
+        from.view.appendToLog(asLogged(data, from.view.hexFormatChecked()));
+    } else {
+        log1.appendToLog(header + (hex1 ? asLogged(data, true) : data + kCrLf));
     }
-    if (!r1.isEmpty()) {
-        const QByteArray from = kCrLf + "COM" + QByteArray::number(port1.CommPort()) + ": ";
-        one.view.appendToLog(from + (hex1 ? asLogged(r1, true) : r1 + kCrLf));
+}
+
+void Terminal::portLost(TerminalChannel& ch) {
+    showPortOpen(ch);
+    // What came before the device went away still goes where it would have gone.
+    const QByteArray rest = ch.MSComm.readBytes();
+    if (rest.isEmpty())
+        return;
+    if (TransmitMode == 1) {
+        channel(ch.number == 1 ? 1 : 0).MSComm.writeBytes(rest);
+        logRelayed(ch, rest);
+    } else {
+        ch.view.appendToLog(asLogged(rest, ch.view.hexFormatChecked()));
     }
 }
 

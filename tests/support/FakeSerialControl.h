@@ -32,6 +32,7 @@ public:
     void writeBytes(const QByteArray& bytes) override;
     QByteArray readBytes() override;
     qint16 CommEvent() const override { return m_event; }
+    qint64 bytesToSend() const override { return stuck; }
 
     // Script.
     void failOpeningWith(const QString& description) { m_openFailure = description; }
@@ -42,6 +43,9 @@ public:
     void raiseEvent(qint16 code);
     // The device goes away: the port closes and says so.
     void loseDevice();
+
+    // Bytes the device has not taken yet.
+    qint64 stuck = 0;
 
     // Observation.
     QByteArray written() const { return m_written; }

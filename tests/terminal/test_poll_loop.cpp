@@ -21,6 +21,7 @@ private slots:
     void endCharacters();
     void clearAndEmpty();
     void theTransmitSwitch();
+    void whatCameBeforeADeviceWentAwayIsKept();
 };
 
 void PollLoopTest::identificationTakesTheFirstTicks() {
@@ -129,10 +130,18 @@ void PollLoopTest::transmitModeRelaysAndLogsBothWays() {
             QCOMPARE(rig.view1.log, QByteArray("\r\nCOM2: A\0\xFF\r\nCOM1: B\r\n", 22));
             QCOMPARE(rig.view2.log, QByteArray("A\0\xFF", 3));
         }
+        // A port that cannot take more keeps the other's data waiting with its device.
+        rig.port1.stuck = 512 * 1024;
+        rig.port2.receive("held");
+        rig.tick();
+        QCOMPARE(rig.port1.written().size(), 3);
+        rig.port1.stuck = 0;
+        rig.tick();
+        QVERIFY(rig.port1.written().endsWith("held"));
         // A command left pending waits for normal mode.
         rig.terminal->channel(0).SendPending = 1;
         rig.tick();
-        QCOMPARE(rig.port1.written().size(), 3);
+        QCOMPARE(rig.port1.written().size(), 7);
         rig.terminal->TransmitMode = 0;
         rig.tick();
         QVERIFY(rig.port1.written().endsWith("AT\r"));
@@ -294,6 +303,29 @@ void PollLoopTest::theTransmitSwitch() {
     rig.port2.receive("after");
     rig.tick();
     QCOMPARE(rig.view2.log, QByteArray("after"));
+}
+
+void PollLoopTest::whatCameBeforeADeviceWentAwayIsKept() {
+    TerminalRig rig;
+    rig.openBoth();
+    rig.skipIdentification();
+    rig.port1.receive("last words");
+    emit rig.view1.runClicked();
+    rig.port1.loseDevice();
+    QCOMPARE(rig.view1.log, QByteArray("last words"));
+    QCOMPARE(rig.view1.portLamp, kRed);
+    rig.tick();
+    QCOMPARE(rig.view1.frameCaption, QStringLiteral("Terminal 1: No Modem"));
+    QCOMPARE(rig.terminal->channel(0).SendPending, qint16(1));
+
+    // In transmit mode they are relayed and logged as any other.
+    rig.terminal->TransmitMode = 1;
+    rig.port2.receive("bye");
+    rig.port1.setPortOpen(true);
+    rig.port2.loseDevice();
+    QCOMPARE(rig.port1.written(), QByteArray("bye"));
+    QCOMPARE(rig.view1.log, QByteArray("last words\r\nCOM2: bye"));
+    QCOMPARE(rig.view2.log, QByteArray("bye"));
 }
 
 QTEST_MAIN(PollLoopTest)
