@@ -64,6 +64,7 @@ void closeOnTerminationSignals(QWidget* window) {
         action.sa_flags = SA_RESTART;
         ::sigaction(SIGTERM, &action, nullptr);
         ::sigaction(SIGINT, &action, nullptr);
+        ::sigaction(SIGHUP, &action, nullptr);
     }
     auto* notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, window);
     QPointer<QWidget> target(window);

@@ -20,7 +20,7 @@ Terminal::Terminal(Clock& clock, Seams seams, ChannelParts one, ChannelParts two
         TerminalChannel& ch = *slot;
         ch.MSComm.setObjectName(QStringLiteral("MSComm%1").arg(i + 1));
         connect(&ch.MSComm, &SerialControl::OnComm, this, [this, &ch] { MSComm1_OnComm(ch); });
-        connect(&ch.MSComm, &SerialControl::portLost, this, [this, &ch] { showPortOpen(ch); });
+        connect(&ch.MSComm, &SerialControl::portLost, this, [this, &ch] { portLost(ch); });
         connect(&ch.view, &ChannelView::settingPicked, this,
                 [this, &ch](int field) { Combo1_Click(ch, field); });
         connect(&ch.view, &ChannelView::rtsBoxClicked, this, [this, &ch] { Check1_Click(ch); });

@@ -56,6 +56,9 @@ private:
     bool identify(TerminalChannel& ch);
     // Transmit mode: the lines of both ports, then the relay between them and its logging.
     void transmit();
+    void logRelayed(TerminalChannel& from, const QByteArray& data);
+    // The channel's control closed its port because the device went away.
+    void portLost(TerminalChannel& ch);
     // Normal mode: what the channel's port received into its log, then its pending send.
     void receiveAndSend(TerminalChannel& ch);
     // Port configuration.

@@ -1,6 +1,7 @@
 #include "LiveWindow.h"
 #include "PtyModemLines.h"
 #include "PtyPair.h"
+#include "app/SettingsFile.h"
 #include "terminal/LampColours.h"
 #include "ui/Lamp.h"
 #include "ui/LogView.h"
@@ -9,9 +10,11 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QRandomGenerator>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <atomic>
@@ -28,8 +31,14 @@ private slots:
     void aPickReopensThePortAtTheNewSpeed();
     void aPeerThatHangsUpTurnsTheLampRedAtOnce();
     void transmitModeRelaysAMegabyteEachWayByteExact();
+    void aLostDeviceKeepsItsDataAndComesBackWithAPick();
+    void aSecondInstanceFindsTheBusyPortAndWorksOnTheOther();
 
 private:
+    // Each port is opened through a link, so that a test can put a new device behind it.
+    void linkPort(int port, const QString& device);
+    QString link(int port) const { return m_links.filePath(QStringLiteral("com%1").arg(port)); }
+
     int lamp(const char* name) const {
         return m_window->find<Lamp>(QLatin1String(name))->fillColor();
     }
@@ -38,7 +47,13 @@ private:
     std::unique_ptr<PtyPair> m_pty[2];
     std::unique_ptr<PtyModemLines> m_lines;
     std::unique_ptr<LiveWindow> m_window;
+    QTemporaryDir m_links;
 };
+
+void LivePortsTest::linkPort(int port, const QString& device) {
+    QFile::remove(link(port));
+    QVERIFY(QFile::link(device, link(port)));
+}
 
 void LivePortsTest::init() {
     if (!qgetenv("LD_PRELOAD").contains("ptymodemlines"))
@@ -49,7 +64,8 @@ void LivePortsTest::init() {
         m_pty[i] = std::make_unique<PtyPair>();
         QVERIFY(m_pty[i]->isValid());
         m_lines->reset(PtyModemLines::indexOfMaster(m_pty[i]->master()));
-        qputenv("DUPLINK_COM" + QByteArray::number(i + 1), m_pty[i]->slavePath().toLocal8Bit());
+        linkPort(i + 1, m_pty[i]->slavePath());
+        qputenv("DUPLINK_COM" + QByteArray::number(i + 1), QFile::encodeName(link(i + 1)));
     }
     m_window = std::make_unique<LiveWindow>();
     m_window->start();
@@ -153,6 +169,66 @@ void LivePortsTest::transmitModeRelaysAMegabyteEachWayByteExact() {
     // Terminal 2's log holds exactly what port 2 received; Terminal 1's both directions.
     QTRY_VERIFY(m_window->find<LogView>("Text6")->bytes() == data[1]);
     QVERIFY(m_window->find<LogView>("Text2")->size() > 2 * (1 << 20));
+}
+
+void LivePortsTest::aLostDeviceKeepsItsDataAndComesBackWithAPick() {
+    TerminalChannel& one = m_window->program->terminal().channel(0);
+    QTRY_COMPARE(m_window->program->terminal().channel(1).ModemState, qint16(2));
+    QCOMPARE(m_pty[0]->read(5), QByteArray("ATI3\r"));
+    QVERIFY(m_pty[0]->write("said before the loss"));
+    QTest::qWait(20);
+    m_pty[0]->closeMaster();
+    QTRY_COMPARE(lamp("Shape1"), kRed);
+    QTRY_COMPARE(m_window->find<LogView>("Text2")->bytes(), QByteArray("said before the loss"));
+    QTRY_COMPARE(m_window->find<QGroupBox>("Frame2")->title(),
+                 QStringLiteral("Terminal 1: No Modem"));
+    m_window->find<QPushButton>("Command3")->click();
+    QTest::qWait(300);
+    QCOMPARE(one.SendPending, qint16(1));
+
+    // The device comes back behind the same name; a pick opens it, the modem is asked who it
+    // is again, and the command waiting goes out.
+    m_pty[0] = std::make_unique<PtyPair>();
+    linkPort(1, m_pty[0]->slavePath());
+    auto* stopBits = m_window->find<QComboBox>("Combo1_4");
+    stopBits->setFocus();
+    QTest::keyClick(stopBits, Qt::Key_Down);
+    QTRY_COMPARE(lamp("Shape1"), kGreen);
+    QByteArray sent;
+    QTRY_COMPARE(sent += m_pty[0]->read(8, 10), QByteArray("ATI3\rAT\r"));
+    QCOMPARE(one.SendPending, qint16(0));
+
+    // In transmit mode what the lost port received is still relayed.
+    m_window->find<QPushButton>("Command5")->click();
+    QVERIFY(m_pty[1]->write("relayed"));
+    QTest::qWait(20);
+    m_pty[1]->closeMaster();
+    QByteArray relayed;
+    QTRY_COMPARE(relayed += m_pty[0]->read(7, 10), QByteArray("relayed"));
+    QTRY_COMPARE(m_window->find<LogView>("Text6")->bytes(), QByteArray("relayed"));
+    QCOMPARE(lamp("Shape3"), kRed);
+}
+
+void LivePortsTest::aSecondInstanceFindsTheBusyPortAndWorksOnTheOther() {
+    PtyPair other;
+    qputenv("DUPLINK_COM2", other.slavePath().toLocal8Bit());
+    // The same data folder as the first.
+    LiveWindow second(QFileInfo(m_window->program->DataFolder() + "..").canonicalFilePath());
+    second.start();
+    QCOMPARE(second.messages.size(), 1);
+    QVERIFY2(second.messages[0].contains(QStringLiteral("in use by another program")),
+             qPrintable(second.messages[0]));
+    QTRY_COMPARE(second.find<Lamp>("Shape3")->fillColor(), kGreen);
+    QCOMPARE(second.find<Lamp>("Shape1")->fillColor(), kRed);
+    QCOMPARE(lamp("Shape1"), kGreen);
+    // Both save to one file; the last to close wins, whole.
+    m_window->form.close();
+    second.form.close();
+    SettingsRecord saved;
+    const QString file = second.program->settingsFilePath();
+    QCOMPARE(QFileInfo(file).size(), 11500);
+    QVERIFY(!LoadSettings(saved, file, second.program->DataFolder(), QDateTime()).recovered);
+    QCOMPARE(file, m_window->program->settingsFilePath());
 }
 
 QTEST_MAIN(LivePortsTest)

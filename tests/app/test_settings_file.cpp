@@ -4,12 +4,15 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 #include <QtEndian>
 
 #include <csignal>
 #include <cstring>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -51,6 +54,7 @@ private slots:
     void aHugeFileIsNeitherReadNorCopied();
     void whatCannotBeReadIsKeptAsBackup();
     void foldersTheRecordCannotHold();
+    void aKillWhileSavingLeavesAWholeFile();
     void pathExistsTellsFoldersFromFiles();
 
 private:
@@ -282,6 +286,30 @@ void SettingsFileTest::foldersTheRecordCannotHold() {
     ResetSettings(r, QStringLiteral("/home/jürgen/Duplink v.2.1/"), kNow);
     QCOMPARE(r.ResultsFolder, QString());
     QCOMPARE(r.CreatedFolder, QString());
+}
+
+void SettingsFileTest::aKillWhileSavingLeavesAWholeFile() {
+    SettingsRecord first;
+    ResetSettings(first, m_folder, kNow);
+    SettingsRecord second = first;
+    second.Language = 1;
+    second.ResultsFolder = QString(400, QLatin1Char('r'));
+    QVERIFY(SaveSettings(first, m_file).ok);
+    for (int round = 0; round < 20; ++round) {
+        const pid_t saver = ::fork();
+        if (saver == 0) {
+            for (int i = 0;; ++i)
+                SaveSettings(i % 2 ? first : second, m_file);
+        }
+        QThread::usleep(500 + 250 * unsigned(round));
+        ::kill(saver, SIGKILL);
+        ::waitpid(saver, nullptr, 0);
+        SettingsRecord back;
+        QVERIFY(!LoadSettings(back, m_file, m_folder, kNow).recovered);
+        const QByteArray found = encodeSettings(back);
+        QVERIFY(found == encodeSettings(first) || found == encodeSettings(second));
+        QCOMPARE(readAll(m_file).size(), 11500);
+    }
 }
 
 QTEST_APPLESS_MAIN(SettingsFileTest)

@@ -7,13 +7,13 @@
 
 #include <csignal>
 
-DuplinkProcess::DuplinkProcess(const QStringList& simulatorOptions)
-    : m_simulator(simulatorOptions) {
+DuplinkProcess::DuplinkProcess(const QStringList& simulatorOptions, int lines)
+    : m_simulator(simulatorOptions, lines) {
     m_environment = QProcessEnvironment::systemEnvironment();
     m_environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     m_environment.insert(QStringLiteral("ProgramFiles"), m_root.path());
     setPortDevice(1, m_simulator.link(1));
-    setPortDevice(2, m_simulator.link(2));
+    setPortDevice(2, m_simulator.link(lines == 4 ? 3 : 2));
 }
 
 DuplinkProcess::~DuplinkProcess() {
@@ -53,10 +53,10 @@ bool DuplinkProcess::waitUntilHolding(const QString& device, int timeoutMs) cons
     return true;
 }
 
-int DuplinkProcess::terminate(int timeoutMs) {
+int DuplinkProcess::terminate(int timeoutMs, int signal) {
     if (m_duplink.state() != QProcess::Running)
         return m_duplink.exitCode();
-    ::kill(pid_t(m_duplink.processId()), SIGTERM);
+    ::kill(pid_t(m_duplink.processId()), signal);
     if (!m_duplink.waitForFinished(timeoutMs)) {
         m_duplink.kill();
         m_duplink.waitForFinished(5000);

@@ -5,11 +5,14 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include <csignal>
+
 // The real duplink executable, offscreen, with a data folder of its own and its ports 1 and 2
-// on the two lines of a modem simulator (unless a test points a port elsewhere).
+// on lines 1 and 2 of a modem simulator, or 1 and 3 of one with four lines (unless a test points
+// a port elsewhere).
 class DuplinkProcess {
 public:
-    explicit DuplinkProcess(const QStringList& simulatorOptions = {});
+    explicit DuplinkProcess(const QStringList& simulatorOptions = {}, int lines = 2);
     ~DuplinkProcess();
 
     const ModemSimulator& simulator() const { return m_simulator; }
@@ -19,8 +22,9 @@ public:
     // True once the program holds the device open.
     bool waitUntilHolding(const QString& device, int timeoutMs = 10000) const;
     bool isHolding(const QString& device) const;
-    // SIGTERM, then the exit code; -1 when it did not end in time (it is killed then).
-    int terminate(int timeoutMs = 5000);
+    // A signal (SIGTERM unless told), then the exit code; -1 when it did not end in time (it is
+    // killed then) or did not end normally.
+    int terminate(int timeoutMs = 5000, int signal = SIGTERM);
 
     QString dataFolder() const { return m_root.path() + QStringLiteral("/Duplink v.2.1/"); }
     QString settingsFile() const { return dataFolder() + QStringLiteral("Duplink v.2.1.eng"); }

@@ -1,7 +1,7 @@
 #include "LiveWindow.h"
 
-LiveWindow::LiveWindow() {
-    qputenv("ProgramFiles", QFile::encodeName(dataRoot.path()));
+LiveWindow::LiveWindow(const QString& dataRoot) {
+    qputenv("ProgramFiles", QFile::encodeName(dataRoot.isEmpty() ? ownDataRoot.path() : dataRoot));
     Seams seams;
     seams.messageBox = [this](const QString&, const QString& text) {
         messages << text;

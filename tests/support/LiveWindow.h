@@ -15,7 +15,8 @@
 // message boxes and the beep are recorded, and the data folder is a temporary one.
 class LiveWindow {
 public:
-    LiveWindow();
+    // The data folder goes under `dataRoot` when given, else under a temporary folder.
+    explicit LiveWindow(const QString& dataRoot = {});
     ~LiveWindow();
 
     // Start-up, as main() runs it, with the window shown.
@@ -25,7 +26,7 @@ public:
         return form.findChild<W*>(objectName);
     }
 
-    QTemporaryDir dataRoot;
+    QTemporaryDir ownDataRoot;
     Form1 form;
     QtSerialControl port1;
     QtSerialControl port2;
