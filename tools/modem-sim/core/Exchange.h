@@ -19,6 +19,8 @@ public:
 
     std::size_t lineCount() const { return m_lines.size(); }
     const Modem& line(std::size_t index) const { return *m_lines[index]; }
+    // The line at the other end of a line's call or cable, -1 when none.
+    int peerOf(std::size_t index) const { return m_peer[index]; }
 
     // Hands bytes to a line and runs whatever that makes due.
     void receive(std::size_t line, std::string_view bytes, Millis now);

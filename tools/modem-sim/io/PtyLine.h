@@ -20,6 +20,7 @@ public:
     std::string readAvailable();
     void queue(const std::string& bytes);
     bool hasPending() const { return !m_pending.empty(); }
+    std::size_t pendingSize() const { return m_pending.size(); }
     // Writes as much of the queue as the pty takes now.
     void flush();
 

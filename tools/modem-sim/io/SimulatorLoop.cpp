@@ -24,6 +24,8 @@ Millis monotonicMillis() {
     return Millis(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
 }
 
+constexpr std::size_t kBacklog = 16 * 1024;
+
 int pollTimeout(const Exchange& exchange, Millis now) {
     const auto due = exchange.nextDeadline();
     if (!due)
@@ -55,8 +57,14 @@ int runSimulator(const SimulatorOptions& options) {
         for (std::size_t i = 0; i < ptys.size(); ++i) {
             ptys[i]->queue(exchange.takeOutput(i));
             ptys[i]->flush();
-            fds[i] = {ptys[i]->masterFd(), short(POLLIN | (ptys[i]->hasPending() ? POLLOUT : 0)),
-                      0};
+        }
+        for (std::size_t i = 0; i < ptys.size(); ++i) {
+            // Like a cable with flow control: what a line sends waits while the other end is
+            // behind with taking it, rather than being dropped.
+            const int peer = exchange.peerOf(i);
+            const bool peerBehind = peer >= 0 && ptys[std::size_t(peer)]->pendingSize() >= kBacklog;
+            fds[i] = {ptys[i]->masterFd(),
+                      short((peerBehind ? 0 : POLLIN) | (ptys[i]->hasPending() ? POLLOUT : 0)), 0};
         }
         if (::poll(fds.data(), fds.size(), pollTimeout(exchange, now)) < 0) {
             if (errno == EINTR)
