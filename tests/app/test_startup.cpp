@@ -63,6 +63,7 @@ private slots:
     void messagesAreShownAsPlainText();
     void theSettingsPanelAndTheResultsFolder();
     void theLanguageIsChosenAndRemembered();
+    void badValuesTypedIntoTheWindow();
     void theWindowForwardsCommandEditing();
     // A termination signal is for good: message boxes are not shown after it. This comes last.
     void terminationSignalsEndTheProgramNormally();
@@ -374,6 +375,41 @@ void StartupTest::theLanguageIsChosenAndRemembered() {
                                            settingsFile()),
              qPrintable(h.messages[0].text));
     QVERIFY(QDir().rmdir(settingsFile()));
+}
+
+void StartupTest::badValuesTypedIntoTheWindow() {
+    WindowHarness h;
+    h.start();
+    const auto apply = [&h](const char* typedInto, const QString& typed, const char* pickIn) {
+        h.messages.clear();
+        h.find<QComboBox>(QLatin1String(typedInto))->setEditText(typed);
+        auto* picked = h.find<QComboBox>(QLatin1String(pickIn));
+        emit picked->activated(picked->currentIndex());
+        h.clock.advanceBy(100);
+        return h.messages.isEmpty() ? QString() : h.messages[0].text;
+    };
+    for (const QString& speed :
+         {QString(), QStringLiteral("0"), QStringLiteral("-9600"), QStringLiteral("abc"),
+          QStringLiteral("99999999999"), QString(600, QLatin1Char('9'))}) {
+        QCOMPARE(apply("Combo1_1", speed, "Combo1_3"), QStringLiteral("It is unacceptable"));
+        QVERIFY(h.port1.PortOpen());
+        QCOMPARE(h.find<QLabel>("Label2")->text(), QStringLiteral("COM1 9600,n,8,1 comNone"));
+    }
+    QCOMPARE(apply("Combo1_1", QStringLiteral("57600"), "Combo1_3"), QString());
+    QCOMPARE(apply("Combo2_2", QStringLiteral("x"), "Combo2_4"),
+             QStringLiteral("It is unacceptable"));
+    QCOMPARE(apply("Combo2_2", QStringLiteral("E"), "Combo2_4"), QString());
+    QCOMPARE(h.port2.Settings(), QStringLiteral("9600,e,8,1"));
+
+    // Code boxes: a code that names no character says so and adds nothing.
+    h.find<QLineEdit>("Text8")->setText(QStringLiteral("1e9"));
+    h.find<QLineEdit>("Text5")->setText(QStringLiteral("256"));
+    h.program->terminal().channel(0).ModemState = 2;
+    h.program->terminal().channel(1).ModemState = 2;
+    h.find<QPushButton>("Command3")->click();
+    h.clock.advanceBy(100);
+    QCOMPARE(h.find<QLabel>("Label8")->text(), QStringLiteral("DEC=1e9 HEX=7FFF CHAR="));
+    QVERIFY(h.port1.written().endsWith("AT"));
 }
 
 void StartupTest::theWindowForwardsCommandEditing() {
