@@ -2,8 +2,8 @@
 # Installs the Debian packages Duplink needs to build and test; does nothing when all are there.
 set -euo pipefail
 
-packages=(build-essential cmake qt6-base-dev qt6-serialport-dev qt6-qpa-plugins
-          clang libclang-rt-14-dev)
+packages=(build-essential cmake pkg-config qt6-base-dev qt6-serialport-dev qt6-qpa-plugins
+          libudev-dev libgensio-dev ser2net clang libclang-rt-14-dev)
 
 missing=()
 for p in "${packages[@]}"; do

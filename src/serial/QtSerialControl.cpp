@@ -6,6 +6,8 @@
 #include "PortDevice.h"
 #include "SerialError.h"
 
+#include <QFileInfo>
+
 #include <utility>
 
 #ifdef Q_OS_UNIX
@@ -21,6 +23,11 @@ QtSerialControl::QtSerialControl(QObject* parent) : SerialControl(parent), m_por
 
 QtSerialControl::~QtSerialControl() {
     close();
+}
+
+bool QtSerialControl::devicePresent() const {
+    const QString device = deviceForPort(m_commPort);
+    return !device.isEmpty() && QFileInfo::exists(device);
 }
 
 QString QtSerialControl::label() const {
@@ -269,7 +276,7 @@ void QtSerialControl::onError(QSerialPort::SerialPortError error) {
         m_port.isOpen() && deviceGone()) {
         m_unread += takeFromPort();
         close();
-        emit portLost();
+        emit portLost(label() + QStringLiteral(": the device went away"));
     }
 }
 

@@ -34,6 +34,7 @@ public:
     QByteArray readBytes() override;
     qint16 CommEvent() const override { return m_commEvent; }
     qint64 bytesToSend() const override { return PortOpen() ? m_port.bytesToWrite() : 0; }
+    bool devicePresent() const override;
 
     // Bytes received and not yet taken by readBytes.
     qint64 bytesWaiting() const { return m_unread.size() + m_port.bytesAvailable(); }

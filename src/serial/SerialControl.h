@@ -68,6 +68,9 @@ public:
     // Bytes given to writeBytes and not yet taken by the device.
     virtual qint64 bytesToSend() const = 0;
 
+    // Whether the device the port number names is there to be opened now.
+    virtual bool devicePresent() const = 0;
+
     // The same as text, one character of the 8-bit character set per byte.
     void setOutput(const QString& text) { writeBytes(ansi::encode(text)); }
     QString Input() { return ansi::decode(readBytes()); }
@@ -78,6 +81,9 @@ public:
 signals:
     // A line change or a ring (CommEvent says which). Never raised for received data.
     void OnComm();
-    // The control closed the port by itself: the device went away.
-    void portLost();
+    // The control closed the port by itself: the device went away (or the connection to a
+    // network port dropped); `reason` names the port and says why.
+    void portLost(const QString& reason);
+    // The port opened by itself: a network port whose connection came up after setPortOpen.
+    void portOpened();
 };

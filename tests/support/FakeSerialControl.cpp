@@ -94,5 +94,5 @@ void FakeSerialControl::raiseEvent(qint16 code) {
 
 void FakeSerialControl::loseDevice() {
     setPortOpen(false);
-    emit portLost();
+    emit portLost(name(m_commPort) + QStringLiteral(": the device went away"));
 }

@@ -33,6 +33,7 @@ public:
     QByteArray readBytes() override;
     qint16 CommEvent() const override { return m_event; }
     qint64 bytesToSend() const override { return stuck; }
+    bool devicePresent() const override { return present; }
 
     // Script.
     void failOpeningWith(const QString& description) { m_openFailure = description; }
@@ -46,6 +47,8 @@ public:
 
     // Bytes the device has not taken yet.
     qint64 stuck = 0;
+    // Whether the device is there (opening fails all the same when failOpeningWith says so).
+    bool present = true;
 
     // Observation.
     QByteArray written() const { return m_written; }
