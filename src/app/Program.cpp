@@ -2,18 +2,20 @@
 
 #include "DataFolder.h"
 #include "Folders.h"
+#include "PortListing.h"
 #include "SettingsFile.h"
+#include "serial/PortMap.h"
 #include "terminal/Product.h"
 #include "ui/Form1.h"
 
 #include <QCoreApplication>
 #include <QDir>
 
-Program::Program(Form1& form, SerialControl& port1, SerialControl& port2, Clock& clock, Seams seams,
-                 QObject* parent)
+Program::Program(Form1& form, SerialControl& port1, SerialControl& port2, DeviceWatch& devices,
+                 Clock& clock, Seams seams, QObject* parent)
     : QObject(parent), m_form(form), m_seams(seams),
       m_terminal(clock, seams, {port1, form.channelView(0), m_record.Channel[0]},
-                 {port2, form.channelView(1), m_record.Channel[1]}, form.transmitView()) {
+                 {port2, form.channelView(1), m_record.Channel[1]}, form.transmitView(), devices) {
     connect(&m_form, &Form1::unloading, this, &Program::Form_Unload);
     connect(&m_form, &Form1::exitChosen, this, &Program::mnu_Exit_Click);
     connect(&m_form, &Form1::settingsMenuChosen, this, &Program::mnu_Setting_Click);
@@ -33,6 +35,7 @@ QString Program::resultsFolder() const {
 void Program::Form_Load() {
     QStringList problems;
     prepareDataFolder(problems);
+    loadPortMap(problems);
     readSettings(problems);
     createResultFolders(problems);
     if (!problems.isEmpty())
@@ -53,6 +56,15 @@ void Program::prepareDataFolder(QStringList& problems) {
     const QString error = createFolder(m_dataFolder);
     if (!error.isEmpty())
         problems << QStringLiteral("The folder %1 cannot be created: %2").arg(m_dataFolder, error);
+}
+
+void Program::loadPortMap(QStringList& problems) {
+    const PortMap map = readPortMap(portMapPath());
+    usePortMap(map.devices);
+    if (!map.problems.isEmpty())
+        problems << QStringLiteral("The port map %1: %2; the rest of it applies.")
+                        .arg(QDir::toNativeSeparators(portMapPath()),
+                             map.problems.join(QStringLiteral("; ")));
 }
 
 void Program::readSettings(QStringList& problems) {

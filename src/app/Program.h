@@ -8,6 +8,7 @@
 #include <QStringList>
 
 class Clock;
+class DeviceWatch;
 class Form1;
 class SerialControl;
 
@@ -16,8 +17,8 @@ class SerialControl;
 class Program : public QObject {
     Q_OBJECT
 public:
-    Program(Form1& form, SerialControl& port1, SerialControl& port2, Clock& clock, Seams seams,
-            QObject* parent = nullptr);
+    Program(Form1& form, SerialControl& port1, SerialControl& port2, DeviceWatch& devices,
+            Clock& clock, Seams seams, QObject* parent = nullptr);
 
     // Start-up, run once before the window is shown.
     void Form_Load();
@@ -45,6 +46,7 @@ private:
     void chooseLanguage(qint16 language);
 
     void prepareDataFolder(QStringList& problems);
+    void loadPortMap(QStringList& problems);
     void readSettings(QStringList& problems);
     void createResultFolders(QStringList& problems);
     // Writes the settings file; returns what went wrong, or an empty text.

@@ -1,13 +1,17 @@
+#include "CommandLine.h"
 #include "DesktopSeams.h"
 #include "Program.h"
 #include "TerminationSignals.h"
 #include "serial/QtSerialControl.h"
+#include "serial/SystemDeviceWatch.h"
 #include "terminal/Clock.h"
 #include "ui/Form1.h"
 
 #include <QApplication>
 
 int main(int argc, char** argv) {
+    if (const std::optional<int> status = runCommandLine(argc, argv))
+        return *status;
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Duplink"));
     QApplication::setDesktopFileName(QStringLiteral("duplink"));
@@ -17,7 +21,8 @@ int main(int argc, char** argv) {
     QtSerialControl port1;
     QtSerialControl port2;
     Clock clock;
-    Program program(form, port1, port2, clock, desktopSeams(&form));
+    SystemDeviceWatch devices;
+    Program program(form, port1, port2, devices, clock, desktopSeams(&form));
     closeOnTerminationSignals(&form);
 
     program.Form_Load();

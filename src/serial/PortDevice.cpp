@@ -2,13 +2,40 @@
 
 #include "SerialError.h"
 
+#include "PortMap.h"
+
 #include <QByteArray>
 #include <QtGlobal>
+
+namespace {
+
+QMap<qint16, QString>& portMap() {
+    static QMap<qint16, QString> map;
+    return map;
+}
+
+} // namespace
+
+void usePortMap(const QMap<qint16, QString>& devices) {
+    portMap() = devices;
+}
+
+bool isNetworkDevice(const QString& device) {
+    return device.startsWith(QLatin1String("rfc2217://")) ||
+           device.startsWith(QLatin1String("tcp://"));
+}
 
 QString deviceForPort(qint16 n) {
     const QByteArray fromEnv = qgetenv("DUPLINK_COM" + QByteArray::number(n));
     if (!fromEnv.isEmpty())
         return QString::fromLocal8Bit(fromEnv);
+    const auto mapped = portMap().constFind(n);
+    if (mapped != portMap().constEnd())
+        return *mapped;
+    return defaultDeviceForPort(n);
+}
+
+QString defaultDeviceForPort(qint16 n) {
 #ifdef Q_OS_WIN
     return QStringLiteral("COM%1").arg(n);
 #else

@@ -1,5 +1,6 @@
 #include "QtSerialControl.h"
 
+#include "DeviceInfo.h"
 #include "DeviceSettingsCheck.h"
 #include "ModemLines.h"
 #include "OpenFailure.h"
@@ -104,7 +105,8 @@ void QtSerialControl::open() {
     // control is then held back), rather than piling up without end.
     m_port.setReadBufferSize(kReadBufferBytes);
     if (!m_port.open(QIODevice::ReadWrite)) {
-        const QString reason = openFailureReason(m_port.error(), m_port.errorString());
+        const QString reason =
+            openFailureReason(m_port.error(), m_port.errorString(), deviceHolder(device));
         m_port.clearError();
         throw SerialError(QStringLiteral("%1: %2").arg(label(), reason));
     }

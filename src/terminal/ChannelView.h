@@ -11,12 +11,12 @@ public:
     using QObject::QObject;
 
     // Read at the moment they are needed, never kept.
-    virtual QString commandText() const = 0;    // the command box
-    virtual QString endCodeText() const = 0;    // the end-character code box
-    virtual bool endCodeChecked() const = 0;    // "Character code command to complete"
+    virtual QString commandText() const = 0;     // the command box
+    virtual QString endCodeText() const = 0;     // the end-character code box
+    virtual bool endCodeChecked() const = 0;     // "Character code command to complete"
     virtual bool showCommandChecked() const = 0; // "Show entered command"
     virtual bool hexFormatChecked() const = 0;   // "HEX Format"
-    virtual QString insertCodeText() const = 0; // the "Insert Char 0-255" code box
+    virtual QString insertCodeText() const = 0;  // the "Insert Char 0-255" code box
     virtual QString settingFieldText(int field) const = 0;
     // A checkbox's value: 0 clear, 1 ticked, 2 grayed.
     virtual int rtsBoxValue() const = 0;
@@ -42,6 +42,10 @@ public:
     virtual void setDtrBoxVisible(bool visible) = 0;
     virtual void setPortSummary(const QString& text) = 0;
     virtual void setPortSummaryColour(int colour) = 0;
+    // What each port number of the port field leads to (16 texts), and more about the port in
+    // use (its device and adapter, and why it is closed when it is): shown on hovering.
+    virtual void describePorts(const QStringList& byNumber) = 0;
+    virtual void setPortDetails(const QString& details) = 0;
 
 signals:
     // The user picked an entry of a setting field's list (typing is not a pick).

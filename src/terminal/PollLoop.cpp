@@ -139,6 +139,7 @@ void Terminal::logRelayed(TerminalChannel& from, const QByteArray& data) {
 
 void Terminal::portLost(TerminalChannel& ch) {
     showPortOpen(ch);
+    showPortDetails();
     // What came before the device went away still goes where it would have gone.
     const QByteArray rest = ch.MSComm.readBytes();
     if (rest.isEmpty())

@@ -34,7 +34,7 @@ void Terminal::openStoredPort(TerminalChannel& ch) {
     for (const QString& failure :
          {attempt([&] { ch.MSComm.setCommPort(toPortNumber(ch.settings.Port)); }),
           attempt([&] { ch.MSComm.setSettings(ch.settings.SettingsText); }),
-          attempt([&] { ch.MSComm.setPortOpen(true); })}) {
+          attempt([&] { openPort(ch); })}) {
         if (!failure.isEmpty())
             failures << failure;
     }
@@ -45,6 +45,7 @@ void Terminal::openStoredPort(TerminalChannel& ch) {
     ch.view.setPortLamp(ch.MSComm.PortOpen() ? kGreen : kRed);
     Com_Setting(ch);
     fillSettingFields(ch);
+    showPortDetails();
 }
 
 void Terminal::Com_Setting(TerminalChannel& ch) {
@@ -113,7 +114,7 @@ void Terminal::Timer2_Timer(TerminalChannel& ch) {
         // A closed port meets its device only when it opens: settings the device refuses are
         // refused then, and the port opens with those it had.
         try {
-            ch.MSComm.setPortOpen(true);
+            openPort(ch);
         } catch (const SettingsRefused&) {
             if (!refused)
                 m_seams.messageBox(kMessageTitle, kUnacceptable);
@@ -124,6 +125,7 @@ void Terminal::Timer2_Timer(TerminalChannel& ch) {
     ch.settings.SettingsText = ch.MSComm.Settings();
     COM_Events(ch);
     ch.applyTimer.setEnabled(false);
+    showPortDetails();
 }
 
 void Terminal::showPortOpen(TerminalChannel& ch) {

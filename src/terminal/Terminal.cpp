@@ -3,12 +3,14 @@
 #include "ChannelView.h"
 #include "CommandEditing.h"
 #include "TransmitView.h"
+#include "serial/DeviceWatch.h"
 #include "serial/SerialControl.h"
 
 Terminal::Terminal(Clock& clock, Seams seams, ChannelParts one, ChannelParts two,
-                   TransmitView& transmit, QObject* parent)
+                   TransmitView& transmit, DeviceWatch& devices, QObject* parent)
     : QObject(parent), Timer1(clock, 100, [this] { Timer1_Timer(); }), m_seams(std::move(seams)),
-      m_transmit(transmit) {
+      m_transmit(transmit), m_devices(devices) {
+    connect(&m_devices, &DeviceWatch::devicesChanged, this, &Terminal::lookForDevices);
     connect(&m_transmit, &TransmitView::switchOnClicked, this, &Terminal::Command5_Click);
     connect(&m_transmit, &TransmitView::switchOffClicked, this, &Terminal::Command2_Click);
     const ChannelParts parts[2] = {one, two};
@@ -20,7 +22,11 @@ Terminal::Terminal(Clock& clock, Seams seams, ChannelParts one, ChannelParts two
         TerminalChannel& ch = *slot;
         ch.MSComm.setObjectName(QStringLiteral("MSComm%1").arg(i + 1));
         connect(&ch.MSComm, &SerialControl::OnComm, this, [this, &ch] { MSComm1_OnComm(ch); });
-        connect(&ch.MSComm, &SerialControl::portLost, this, [this, &ch] { portLost(ch); });
+        connect(&ch.MSComm, &SerialControl::portLost, this, [this, &ch](const QString& reason) {
+            ch.portProblem = reason;
+            portLost(ch);
+        });
+        connect(&ch.MSComm, &SerialControl::portOpened, this, [this, &ch] { portCameBack(ch); });
         connect(&ch.view, &ChannelView::settingPicked, this,
                 [this, &ch](int field) { Combo1_Click(ch, field); });
         connect(&ch.view, &ChannelView::rtsBoxClicked, this, [this, &ch] { Check1_Click(ch); });

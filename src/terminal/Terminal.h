@@ -9,6 +9,7 @@
 #include <array>
 #include <memory>
 
+class DeviceWatch;
 class TransmitView;
 
 // The two terminal channels and what runs over both of them: opening the stored ports at
@@ -24,7 +25,7 @@ public:
         PortSettings& settings;
     };
     Terminal(Clock& clock, Seams seams, ChannelParts one, ChannelParts two, TransmitView& transmit,
-             QObject* parent = nullptr);
+             DeviceWatch& devices, QObject* parent = nullptr);
     ~Terminal() override;
 
     TerminalChannel& channel(int index) { return *m_channels[size_t(index)]; } // 0 or 1
@@ -71,8 +72,17 @@ private:
     void showPortOpen(TerminalChannel& ch);
     // Line status.
     void MSComm1_OnComm(TerminalChannel& ch);
+    // Devices coming back: a closed port whose device is there again opens by itself, unless
+    // the user's pick is about to apply the fields.
+    void lookForDevices();
+    void reopenWhenBack(TerminalChannel& ch);
+    void portCameBack(TerminalChannel& ch);
+    void showPortDetails();
+    // Opens the channel's port, keeping what went wrong for the port's details.
+    void openPort(TerminalChannel& ch);
 
     Seams m_seams;
     TransmitView& m_transmit;
+    DeviceWatch& m_devices;
     std::array<std::unique_ptr<TerminalChannel>, 2> m_channels;
 };

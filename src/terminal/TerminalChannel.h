@@ -28,4 +28,6 @@ struct TerminalChannel {
     qint16 SendPending = 0; // 1 while a command waits for the next tick
     // The codes of the last three line events, oldest first, and the three joined.
     std::array<QString, 4> LineEventHistory;
+    // Why the port is closed, when it is: the last failure to open it, or its loss.
+    QString portProblem;
 };

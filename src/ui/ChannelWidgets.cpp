@@ -281,7 +281,19 @@ void ChannelWidgets::setPortSummary(const QString& text) {
         font.setPointSizeF(font.pointSizeF() - 0.25);
     m_summary->setFont(font);
     m_summary->setText(QFontMetrics(font).elidedText(text, Qt::ElideMiddle, room));
-    m_summary->setToolTip(text);
+}
+
+void ChannelWidgets::describePorts(const QStringList& byNumber) {
+    QComboBox* ports = m_combos[FieldPort];
+    for (int i = 0; i < ports->count() && i < byNumber.size(); ++i) {
+        ports->setItemData(i, byNumber[i], Qt::ToolTipRole);
+        ports->setItemData(i, byNumber[i], Qt::AccessibleDescriptionRole);
+    }
+}
+
+void ChannelWidgets::setPortDetails(const QString& details) {
+    m_summary->setToolTip(details);
+    m_summary->setAccessibleDescription(details);
 }
 
 void ChannelWidgets::setPortSummaryColour(int colour) {

@@ -50,6 +50,8 @@ public:
     void setDtrBoxVisible(bool visible) override;
     void setPortSummary(const QString& text) override;
     void setPortSummaryColour(int colour) override;
+    void describePorts(const QStringList& byNumber) override;
+    void setPortDetails(const QString& details) override;
 
     void setCaptions(const CaptionSet& captions);
 

@@ -1,9 +1,12 @@
 #include "DuplinkProcess.h"
 
+#include "ModemSimulator.h"
 #include "app/SettingsFile.h"
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
 
@@ -83,6 +86,8 @@ private slots:
     void aSignalEndsTheProgramWhenTheSaveFails();
     void everyEndingSignalSavesOnceWhileDataPours();
     void afterAKillTheNextStartOpensTheSamePorts();
+    void modemsTakenAwayAndBackAreHeldAgainAndWaitingCostsNothing();
+    void listPortsShowsTheMapAndTheDevices();
 };
 
 void EndToEndTest::opensBothPortsAndEndsOnASignalSaving() {
@@ -154,6 +159,67 @@ void EndToEndTest::afterAKillTheNextStartOpensTheSamePorts() {
     QVERIFY(duplink.waitUntilHolding(duplink.simulator().device(2)));
     QVERIFY(validSettings(duplink.settingsFile()));
     QCOMPARE(duplink.terminate(), 0);
+}
+
+namespace {
+
+// Processor time a process has used, in clock ticks.
+long cpuTicks(qint64 pid) {
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return -1;
+    const QList<QByteArray> fields = stat.readAll().split(')').last().trimmed().split(' ');
+    return fields.value(11).toLong() + fields.value(12).toLong(); // utime and stime
+}
+
+} // namespace
+
+void EndToEndTest::modemsTakenAwayAndBackAreHeldAgainAndWaitingCostsNothing() {
+    DuplinkProcess duplink;
+    QVERIFY(duplink.start());
+    QVERIFY(duplink.waitUntilHolding(duplink.simulator().device(2)));
+    duplink.stopSimulator();
+    // Both ports wait for their devices: no polling while they do.
+    QTest::qWait(300);
+    const long before = cpuTicks(duplink.pid());
+    QTest::qWait(3000);
+    const long used = cpuTicks(duplink.pid()) - before;
+    QVERIFY2(used * 1000 / ::sysconf(_SC_CLK_TCK) < 30, qPrintable(QString::number(used)));
+    duplink.startSimulator();
+    QVERIFY(duplink.waitUntilHolding(duplink.simulator().device(1), 1000));
+    QVERIFY(duplink.waitUntilHolding(duplink.simulator().device(2), 1000));
+    QCOMPARE(duplink.terminate(), 0);
+}
+
+void EndToEndTest::listPortsShowsTheMapAndTheDevices() {
+    QTemporaryDir root;
+    QVERIFY(QDir(root.path()).mkpath(QStringLiteral("Duplink v.2.1")));
+    ModemSimulator simulator;
+    QFile map(root.filePath(QStringLiteral("Duplink v.2.1/Duplink ports.ini")));
+    QVERIFY(map.open(QIODevice::WriteOnly));
+    map.write("COM5=" + QFile::encodeName(simulator.link(1)) + "\nCOM6=/dev/duplink-unplugged\n");
+    map.close();
+    QProcess list;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("ProgramFiles"), root.path());
+    environment.insert(QStringLiteral("DUPLINK_COM7"), QStringLiteral("/dev/from-the-environment"));
+    environment.remove(QStringLiteral("DISPLAY"));
+    environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    list.setProcessEnvironment(environment);
+    list.start(QStringLiteral(DUPLINK_PATH), {QStringLiteral("--list-ports")});
+    QVERIFY(list.waitForFinished(10000));
+    QCOMPARE(list.exitCode(), 0);
+    const QStringList lines = QString::fromLocal8Bit(list.readAllStandardOutput()).split('\n');
+    const auto line = [&lines](int n) {
+        return lines.value(n - 1).simplified();
+    };
+    QCOMPARE(line(5),
+             QStringLiteral("COM5 %1 (%2) present").arg(simulator.link(1), simulator.device(1)));
+    QCOMPARE(line(6), QStringLiteral("COM6 /dev/duplink-unplugged not present"));
+    QVERIFY(line(7).startsWith(QStringLiteral("COM7 /dev/from-the-environment")));
+    QVERIFY(line(9).startsWith(QStringLiteral("COM9 /dev/ttyACM0")));
+    QVERIFY2(lines.join('\n').contains(QStringLiteral("/dev/duplink-unplugged is not there")),
+             qPrintable(lines.join('\n')));
 }
 
 QTEST_GUILESS_MAIN(EndToEndTest)

@@ -1,3 +1,4 @@
+#include "DuplinkProcess.h"
 #include "LiveWindow.h"
 #include "ModemSimulator.h"
 #include "PtyModemLines.h"
@@ -7,6 +8,8 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QGroupBox>
 #include <QLineEdit>
@@ -53,6 +56,8 @@ private slots:
     void aPickIdentifiesTheModemAgain();
     void dialAndAnswerRingThenCarry();
     void theTransmitSwitchRelaysTwoLines();
+    void aModemThatGoesAndComesBackIsTakenUpAgain();
+    void aBusyPortNamesItsHolder();
 
 private:
     void start(const QStringList& simulatorOptions = {}, int lines = 2);
@@ -192,6 +197,60 @@ void LiveModemsTest::theTransmitSwitchRelaysTwoLines() {
     QTRY_COMPARE(log("Text6"), QByteArray("to port 2\rnormal"));
     QTest::qWait(200);
     QCOMPARE(far1.read(), QByteArray());
+}
+
+namespace {
+
+int openFiles() {
+    return QDir(QStringLiteral("/proc/self/fd"))
+        .entryList(QDir::System | QDir::NoDotAndDotDot)
+        .size();
+}
+
+} // namespace
+
+void LiveModemsTest::aModemThatGoesAndComesBackIsTakenUpAgain() {
+    QTemporaryDir links;
+    m_simulator = std::make_unique<ModemSimulator>(QStringList(), 2, links.path());
+    qputenv("DUPLINK_COM1", QFile::encodeName(m_simulator->link(1)));
+    qputenv("DUPLINK_COM2", QFile::encodeName(m_simulator->link(2)));
+    m_window = std::make_unique<LiveWindow>();
+    m_window->start();
+    QTRY_COMPARE(caption("Frame2"), QStringLiteral("Terminal 1: ") + kIdentity);
+    const int filesBefore = openFiles();
+    for (int cycle = 0; cycle < 10; ++cycle) {
+        // What came just before the loss stays in the log.
+        run(1, QStringLiteral("AT"));
+        QTRY_VERIFY(log("Text2").endsWith("AT\r\r\nOK\r\n"));
+        QElapsedTimer clock;
+        clock.start();
+        m_simulator.reset();
+        QTRY_COMPARE_WITH_TIMEOUT(lamp("Shape1"), kRed, 1000);
+        QVERIFY2(clock.elapsed() < 200, qPrintable(QString::number(clock.elapsed())));
+        QTRY_COMPARE(caption("Frame2"), QStringLiteral("Terminal 1: No Modem"));
+
+        m_simulator = std::make_unique<ModemSimulator>(QStringList(), 2, links.path());
+        clock.restart();
+        QTRY_COMPARE_WITH_TIMEOUT(lamp("Shape1"), kGreen, 2000);
+        QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
+        QTRY_COMPARE(caption("Frame2"), QStringLiteral("Terminal 1: ") + kIdentity);
+        QTRY_COMPARE(lamp("Shape3"), kGreen);
+    }
+    QCOMPARE(openFiles(), filesBefore);
+}
+
+void LiveModemsTest::aBusyPortNamesItsHolder() {
+    DuplinkProcess holder;
+    QVERIFY(holder.start());
+    QVERIFY(holder.waitUntilHolding(holder.simulator().device(1)));
+    qputenv("DUPLINK_COM1", QFile::encodeName(holder.simulator().link(1)));
+    qputenv("DUPLINK_COM2", "/dev/duplink-no-such-device");
+    m_window = std::make_unique<LiveWindow>();
+    m_window->start();
+    QCOMPARE(m_window->messages.size(), 1);
+    QCOMPARE(m_window->messages[0], QStringLiteral("COM1 (%1): in use by duplink (pid %2)")
+                                        .arg(holder.simulator().link(1))
+                                        .arg(holder.pid()));
 }
 
 QTEST_MAIN(LiveModemsTest)

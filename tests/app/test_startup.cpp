@@ -1,3 +1,4 @@
+#include "FakeDeviceWatch.h"
 #include "WindowHarness.h"
 #include "app/DesktopSeams.h"
 #include "app/SettingsFile.h"
@@ -440,7 +441,8 @@ void StartupTest::terminationSignalsEndTheProgramNormally() {
         FakeSerialControl port2;
         port1.failOpeningWith(QStringLiteral("COM1 (/dev/ttyS0): No such device"));
         Clock clock;
-        Program program(form, port1, port2, clock, desktopSeams(&form));
+        FakeDeviceWatch devices;
+        Program program(form, port1, port2, devices, clock, desktopSeams(&form));
         closeOnTerminationSignals(&form);
         QSignalSpy saves(&program, &Program::settingsSaved);
         bool boxShown = false;

@@ -8,12 +8,17 @@
 #include <csignal>
 
 DuplinkProcess::DuplinkProcess(const QStringList& simulatorOptions, int lines)
-    : m_simulator(simulatorOptions, lines) {
+    : m_simulatorOptions(simulatorOptions), m_lines(lines) {
     m_environment = QProcessEnvironment::systemEnvironment();
     m_environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     m_environment.insert(QStringLiteral("ProgramFiles"), m_root.path());
-    setPortDevice(1, m_simulator.link(1));
-    setPortDevice(2, m_simulator.link(lines == 4 ? 3 : 2));
+    startSimulator();
+    setPortDevice(1, m_simulator->link(1));
+    setPortDevice(2, m_simulator->link(lines == 4 ? 3 : 2));
+}
+
+void DuplinkProcess::startSimulator() {
+    m_simulator = std::make_unique<ModemSimulator>(m_simulatorOptions, m_lines, m_root.path());
 }
 
 DuplinkProcess::~DuplinkProcess() {

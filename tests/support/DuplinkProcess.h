@@ -5,6 +5,8 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include <memory>
+
 #include <csignal>
 
 // The real duplink executable, offscreen, with a data folder of its own and its ports 1 and 2
@@ -15,7 +17,11 @@ public:
     explicit DuplinkProcess(const QStringList& simulatorOptions = {}, int lines = 2);
     ~DuplinkProcess();
 
-    const ModemSimulator& simulator() const { return m_simulator; }
+    const ModemSimulator& simulator() const { return *m_simulator; }
+    // Takes the simulated modems away (their devices vanish) and brings them back at the same
+    // names.
+    void stopSimulator() { m_simulator.reset(); }
+    void startSimulator();
     void setPortDevice(int port, const QString& device);
 
     bool start();
@@ -29,10 +35,13 @@ public:
     QString dataFolder() const { return m_root.path() + QStringLiteral("/Duplink v.2.1/"); }
     QString settingsFile() const { return dataFolder() + QStringLiteral("Duplink v.2.1.eng"); }
     QByteArray errorOutput() { return m_errors += m_duplink.readAllStandardError(); }
+    qint64 pid() const { return m_duplink.processId(); }
 
 private:
     QTemporaryDir m_root;
-    ModemSimulator m_simulator;
+    QStringList m_simulatorOptions;
+    int m_lines;
+    std::unique_ptr<ModemSimulator> m_simulator;
     QProcess m_duplink;
     QProcessEnvironment m_environment;
     QByteArray m_errors;

@@ -38,6 +38,8 @@ public:
     void setDtrBoxVisible(bool visible) override { dtrBoxVisible = visible; }
     void setPortSummary(const QString& text) override { summary = text; }
     void setPortSummaryColour(int colour) override { summaryColour = colour; }
+    void describePorts(const QStringList& byNumber) override { portDescriptions = byNumber; }
+    void setPortDetails(const QString& details) override { portDetails = details; }
 
     // The user picks in a field: its text changes, then the pick is announced.
     void pick(int field, const QString& text);
@@ -66,6 +68,8 @@ public:
     bool dtrBoxVisible = true;
     QString summary;
     int summaryColour = 0;
+    QStringList portDescriptions;
+    QString portDetails;
 };
 
 class FakeTransmitView final : public TransmitView {

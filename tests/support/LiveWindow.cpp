@@ -15,7 +15,7 @@ LiveWindow::LiveWindow(const QString& dataRoot) {
     seams.now = [] {
         return QDateTime::currentDateTime();
     };
-    program = std::make_unique<Program>(form, port1, port2, clock, seams);
+    program = std::make_unique<Program>(form, port1, port2, devices, clock, seams);
 }
 
 LiveWindow::~LiveWindow() = default;

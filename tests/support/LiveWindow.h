@@ -2,6 +2,7 @@
 
 #include "app/Program.h"
 #include "serial/QtSerialControl.h"
+#include "serial/SystemDeviceWatch.h"
 #include "terminal/Clock.h"
 #include "ui/Form1.h"
 
@@ -30,6 +31,7 @@ public:
     Form1 form;
     QtSerialControl port1;
     QtSerialControl port2;
+    SystemDeviceWatch devices;
     Clock clock;
     std::unique_ptr<Program> program;
     QStringList messages;

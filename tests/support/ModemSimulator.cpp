@@ -1,12 +1,14 @@
 #include "ModemSimulator.h"
 
 #include <QDeadlineTimer>
+#include <QDir>
 
-ModemSimulator::ModemSimulator(const QStringList& options, int lines) {
+ModemSimulator::ModemSimulator(const QStringList& options, int lines, const QString& linkFolder) {
     QStringList links;
     QStringList arguments = options;
+    const QDir folder(linkFolder.isEmpty() ? m_folder.path() : linkFolder);
     for (int n = 1; n <= lines; ++n) {
-        links << m_folder.filePath(QStringLiteral("com%1").arg(n));
+        links << folder.filePath(QStringLiteral("com%1").arg(n));
         arguments << QStringLiteral("--link") << links.last();
     }
     m_process.start(QStringLiteral(MODEM_SIM_PATH), arguments);

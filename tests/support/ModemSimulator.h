@@ -8,7 +8,10 @@
 // of its own. It stops with the object.
 class ModemSimulator {
 public:
-    explicit ModemSimulator(const QStringList& options = {}, int lines = 2);
+    // The links go into `linkFolder` when given (a simulator started again there takes the
+    // same names), else into a folder of its own.
+    explicit ModemSimulator(const QStringList& options = {}, int lines = 2,
+                            const QString& linkFolder = {});
     ~ModemSimulator();
 
     bool isRunning() const { return !m_slaves.isEmpty(); }

@@ -60,4 +60,8 @@ void PtyPair::closeMaster() {
     if (m_master >= 0)
         ::close(m_master);
     m_master = -1;
+    // With no end left open the device is gone, as an unplugged one is.
+    if (m_slave >= 0)
+        ::close(m_slave);
+    m_slave = -1;
 }

@@ -15,7 +15,7 @@ WindowHarness::WindowHarness() {
     seams.now = [this] {
         return now;
     };
-    program = std::make_unique<Program>(form, port1, port2, clock, seams);
+    program = std::make_unique<Program>(form, port1, port2, devices, clock, seams);
 }
 
 WindowHarness::~WindowHarness() = default;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "FakeDeviceWatch.h"
 #include "FakeSerialControl.h"
 #include "app/Program.h"
 #include "terminal/Clock.h"
@@ -27,6 +28,7 @@ public:
     Form1 form;
     FakeSerialControl port1;
     FakeSerialControl port2;
+    FakeDeviceWatch devices;
     Clock clock;
     std::unique_ptr<Program> program;
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "FakeChannelView.h"
+#include "FakeDeviceWatch.h"
 #include "FakeSerialControl.h"
 #include "terminal/Clock.h"
 #include "terminal/PortSettings.h"
@@ -24,7 +25,7 @@ struct TerminalRig {
         };
         terminal = std::make_unique<Terminal>(
             clock, seams, Terminal::ChannelParts{port1, view1, settings[0]},
-            Terminal::ChannelParts{port2, view2, settings[1]}, transmit);
+            Terminal::ChannelParts{port2, view2, settings[1]}, transmit, devices);
     }
 
     // Start-up's part: both stored ports opened and polling begun; 100 ms later the first tick
@@ -48,6 +49,7 @@ struct TerminalRig {
     FakeChannelView view1;
     FakeChannelView view2;
     FakeTransmitView transmit;
+    FakeDeviceWatch devices;
     PortSettings settings[2];
     Clock clock;
     QStringList messages;

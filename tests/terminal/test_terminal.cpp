@@ -19,6 +19,7 @@ private slots:
     void portsThatCannotBeOpenedOrNamed();
     void rtsAndDtrBoxesDriveTheLines();
     void aVanishedDeviceTurnsLampAndSummaryRed();
+    void aDeviceThatComesBackIsOpenedAgain();
 };
 
 void TerminalTest::timersRunOnTheHandMovedClock() {
@@ -305,6 +306,45 @@ void TerminalTest::aVanishedDeviceTurnsLampAndSummaryRed() {
     QCOMPARE(rig.view1.portLamp, kRed);
     QCOMPARE(rig.view1.summaryColour, kRed);
     QCOMPARE(rig.view2.portLamp, kGreen);
+}
+
+void TerminalTest::aDeviceThatComesBackIsOpenedAgain() {
+    TerminalRig rig;
+    rig.port2.failOpeningWith(QStringLiteral("COM2 (/dev/ttyS1): No such device"));
+    rig.openBoth();
+    rig.skipIdentification();
+    QCOMPARE(rig.view1.portDescriptions.size(), 16);
+    QCOMPARE(rig.devices.watched.size(), 2);
+    QVERIFY(rig.view2.portDetails.endsWith(QStringLiteral("No such device")));
+
+    rig.port1.loseDevice();
+    rig.port1.present = false;
+    emit rig.view1.runClicked();
+    rig.devices.change();
+    QVERIFY(!rig.port1.PortOpen());
+    QVERIFY(rig.view1.portDetails.endsWith(QStringLiteral("the device went away")));
+    // Back: opened with its settings, the modem asked who it is, then the command goes out.
+    rig.port1.present = true;
+    rig.devices.change();
+    QVERIFY(rig.port1.PortOpen());
+    QCOMPARE(rig.view1.portLamp, kGreen);
+    QCOMPARE(rig.view1.summaryColour, kGreen);
+    QCOMPARE(rig.terminal->channel(0).ModemState, qint16(0));
+    for (int i = 0; i < 3; ++i)
+        rig.tick();
+    QCOMPARE(rig.port1.written(), QByteArray("ATI3\rAT\r"));
+
+    // A pick about to be applied comes first; a port that failed at start opens when it can.
+    rig.port1.loseDevice();
+    rig.view1.pick(FieldStopBits, QStringLiteral("2"));
+    const int opens = rig.port1.openCount();
+    rig.port2.failOpeningWith(QString());
+    rig.devices.change();
+    QCOMPARE(rig.port1.openCount(), opens);
+    QVERIFY(rig.port2.PortOpen());
+    rig.tick();
+    QCOMPARE(rig.port1.openCount(), opens + 1);
+    QCOMPARE(rig.port1.Settings(), QStringLiteral("9600,n,8,2"));
 }
 
 QTEST_MAIN(TerminalTest)

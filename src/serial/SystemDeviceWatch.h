@@ -1,0 +1,23 @@
+#pragma once
+
+#include "DeviceWatch.h"
+
+#include <QFileSystemWatcher>
+
+#include <memory>
+
+// Device events from udev (tty devices added or removed) where the system has it, and changes
+// in the folders that hold the watched paths.
+class SystemDeviceWatch final : public DeviceWatch {
+    Q_OBJECT
+public:
+    explicit SystemDeviceWatch(QObject* parent = nullptr);
+    ~SystemDeviceWatch() override;
+
+    void watchPaths(const QStringList& devices) override;
+
+private:
+    struct Udev;
+    std::unique_ptr<Udev> m_udev;
+    QFileSystemWatcher m_folders;
+};

@@ -1,0 +1,69 @@
+// Ports whose device comes back, and what the window says of each port's device.
+
+#include "ChannelView.h"
+#include "PortSettings.h"
+#include "Terminal.h"
+#include "serial/DeviceInfo.h"
+#include "serial/DeviceWatch.h"
+#include "serial/PortDevice.h"
+#include "serial/SerialControl.h"
+#include "serial/SerialError.h"
+
+void Terminal::openPort(TerminalChannel& ch) {
+    try {
+        ch.MSComm.setPortOpen(true);
+    } catch (const SettingsRefused&) {
+        // Open all the same, with the settings it had; the caller tells of the refusal.
+        ch.portProblem.clear();
+        throw;
+    } catch (const SerialError& e) {
+        ch.portProblem = e.description();
+        throw;
+    }
+    ch.portProblem.clear();
+}
+
+void Terminal::lookForDevices() {
+    for (auto& ch : m_channels)
+        reopenWhenBack(*ch);
+    showPortDetails();
+}
+
+void Terminal::reopenWhenBack(TerminalChannel& ch) {
+    if (ch.MSComm.PortOpen() || ch.applyTimer.isEnabled() || !ch.MSComm.devicePresent())
+        return;
+    try {
+        openPort(ch);
+    } catch (const SettingsRefused&) {
+    } catch (const SerialError&) {
+        return;
+    }
+    // A network port may still be connecting; it says so when it has.
+    if (ch.MSComm.PortOpen())
+        portCameBack(ch);
+}
+
+void Terminal::portCameBack(TerminalChannel& ch) {
+    ch.portProblem.clear();
+    showPortOpen(ch);
+    ch.settings.SettingsText = ch.MSComm.Settings();
+    COM_Events(ch);
+    // Whatever is on the line now is asked who it is; a command waiting goes out after that.
+    ch.ModemState = 0;
+    showPortDetails();
+}
+
+void Terminal::showPortDetails() {
+    const QStringList descriptions = describePorts();
+    QStringList watched;
+    for (auto& ch : m_channels) {
+        ch->view.describePorts(descriptions);
+        const int n = ch->MSComm.CommPort();
+        QString details = descriptions.value(n - kFirstPort);
+        if (!ch->MSComm.PortOpen() && !ch->portProblem.isEmpty())
+            details += QLatin1Char('\n') + ch->portProblem;
+        ch->view.setPortDetails(details);
+        watched << deviceForPort(qint16(n));
+    }
+    m_devices.watchPaths(watched);
+}
