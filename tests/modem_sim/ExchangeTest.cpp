@@ -20,10 +20,7 @@ class ExchangeTest : public QObject {
     Q_OBJECT
 private slots:
     void dialRingsEveryTwoSecondsUntilAnswered();
-    void autoAnswerAfterS0Rings();
     void busyAndUnknownNumbers();
-    void callerGivesUpOnKeyOrTimeout();
-    void calledLineRefuses();
     void dataPassesByteForByte();
     void escapeNeedsGuardTimes();
     void escapeThenBackOnline();
@@ -48,16 +45,6 @@ void ExchangeTest::dialRingsEveryTwoSecondsUntilAnswered() {
     QVERIFY(bench.state(2) == ModemState::Online);
 }
 
-void ExchangeTest::autoAnswerAfterS0Rings() {
-    Bench bench;
-    bench.type(2, "ATS0=2\r");
-    bench.type(1, "ATD2\r");
-    QCOMPARE(bench.read(2), kRing);
-    bench.wait(2000);
-    QCOMPARE(bench.read(2), kRing + kConnect);
-    QCOMPARE(bench.read(1), kConnect);
-}
-
 void ExchangeTest::busyAndUnknownNumbers() {
     Bench bench(modems(3));
     QCOMPARE(bench.type(1, "ATD1\r"), "ATD1\r" + kBusy);
@@ -69,35 +56,6 @@ void ExchangeTest::busyAndUnknownNumbers() {
     bench.type(2, "ATA\r");
     QCOMPARE(bench.type(3, "ATD2\r"), "ATD2\r" + kBusy); // in a call
     QCOMPARE(bench.read(1), kConnect);
-}
-
-void ExchangeTest::callerGivesUpOnKeyOrTimeout() {
-    Bench bench;
-    bench.type(1, "ATD2\r\n"); // the LF of a CR LF terminal does not abandon the call
-    QVERIFY(bench.state(1) == ModemState::Dialling);
-    QCOMPARE(bench.type(1, "A"), kNoCarrier);
-    bench.wait(2000);
-    QCOMPARE(bench.read(2), kRing); // only the first ring
-    QVERIFY(bench.state(2) == ModemState::Command);
-
-    bench.type(1, "ATD2\r");
-    bench.read(2);
-    bench.wait(49999);
-    QCOMPARE(bench.read(1), QByteArray());
-    bench.wait(1);
-    QCOMPARE(bench.read(1), kNoCarrier);
-    QVERIFY(bench.state(2) == ModemState::Command);
-    bench.read(2);
-    QCOMPARE(bench.type(2, "ATA\r"), "ATA\r" + kNoCarrier);
-}
-
-void ExchangeTest::calledLineRefuses() {
-    Bench bench;
-    bench.type(1, "ATD2\r");
-    QCOMPARE(bench.type(2, "ATH\r"), kRing + "ATH\r" + kOk);
-    QCOMPARE(bench.read(1), kNoCarrier);
-    bench.wait(4000);
-    QCOMPARE(bench.read(2), QByteArray());
 }
 
 void ExchangeTest::dataPassesByteForByte() {

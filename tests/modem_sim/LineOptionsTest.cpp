@@ -25,7 +25,6 @@ class LineOptionsTest : public QObject {
     Q_OBJECT
 private slots:
     void replyDelayHoldsTheAnswer();
-    void inputDuringTheDelayWaitsItsTurn();
     void muteLineAnswersNothing();
     void rawLinesAreACable();
     void commandLine_data();
@@ -40,15 +39,6 @@ void LineOptionsTest::replyDelayHoldsTheAnswer() {
     bench.wait(1);
     QCOMPARE(bench.read(1), "\r\nDuplink Simulated Modem 1.0\r\n" + kOk);
     QCOMPARE(bench.type(2, "AT\r"), "AT\r" + kOk); // the other line is not slowed
-}
-
-void LineOptionsTest::inputDuringTheDelayWaitsItsTurn() {
-    Bench bench({delayed(500), LineOptions()});
-    QCOMPARE(bench.type(1, "ATE0\rAT\r"), QByteArray("ATE0\r"));
-    bench.wait(500);
-    QCOMPARE(bench.read(1), kOk); // "AT" now runs with echo off
-    bench.wait(500);
-    QCOMPARE(bench.read(1), kOk);
 }
 
 void LineOptionsTest::muteLineAnswersNothing() {
