@@ -59,6 +59,9 @@ QByteArray LogView::selectedBytes() const {
 
 void LogView::appendBytes(const QByteArray& bytes) {
     const qint64 end = m_text.size();
+    // A CR at the end may be joined by the LF that comes now: the line before then changes too.
+    const bool lastIsCr = end > 0 && m_text.bytes().at(end - 1) == '\r';
+    forgetLayoutsFrom(m_text.lineCount() - (lastIsCr ? 2 : 1));
     m_text.append(bytes);
     if (QAccessible::isActive() && !bytes.isEmpty())
         notify(QAccessibleTextInsertEvent(this, int(end), ansi::decode(bytes)));
@@ -78,6 +81,7 @@ void LogView::clear() {
     if (QAccessible::isActive() && m_text.size() > 0)
         notify(QAccessibleTextRemoveEvent(this, 0, text()));
     m_text.clear();
+    m_layouts.clear();
     m_topOffset = 0;
     updateScrollRange();
     setSelection(0, 0);
@@ -133,6 +137,8 @@ void LogView::replace(qint64 position, qint64 removed, const QByteArray& inserte
         const QByteArray gone = m_text.bytes().mid(position, removed);
         notify(QAccessibleTextRemoveEvent(this, int(position), ansi::decode(gone)));
     }
+    // An edit next to a line break may change the line before it too.
+    forgetLayoutsFrom(std::max(0, m_text.lineOf(position) - 1));
     m_text.replace(position, removed, inserted);
     if (QAccessible::isActive() && !inserted.isEmpty())
         notify(QAccessibleTextInsertEvent(this, int(position), ansi::decode(inserted)));
@@ -181,8 +187,23 @@ std::unique_ptr<QTextLayout> LogView::layOut(int line) const {
     return layout;
 }
 
+const QTextLayout& LogView::layoutOf(int line) const {
+    if (const QTextLayout* kept = m_layouts.object(line))
+        return *kept;
+    QTextLayout* fresh = layOut(line).release();
+    m_layouts.insert(line, fresh);
+    return *fresh;
+}
+
+void LogView::forgetLayoutsFrom(int line) {
+    for (const int kept : m_layouts.keys()) {
+        if (kept >= line)
+            m_layouts.remove(kept);
+    }
+}
+
 qreal LogView::lineHeight(int line) const {
-    return heightOf(*layOut(line));
+    return heightOf(layoutOf(line));
 }
 
 int LogView::availableHeight() const {
@@ -197,10 +218,10 @@ template <class Visit> void LogView::forEachLineInView(Visit visit) const {
     qreal top = kMargin - m_topOffset;
     const int bottom = viewport()->height();
     for (int line = m_topLine; line < m_text.lineCount() && top < bottom; ++line) {
-        const auto layout = layOut(line);
-        if (!visit(line, *layout, top))
+        const QTextLayout& layout = layoutOf(line);
+        if (!visit(line, layout, top))
             return;
-        top += heightOf(*layout);
+        top += heightOf(layout);
     }
 }
 
@@ -281,8 +302,7 @@ QRect LogView::characterRect(qint64 offset, bool caretOnly) const {
 
 void LogView::ensureVisible(qint64 offset) {
     const int line = m_text.lineOf(offset);
-    const auto layout = layOut(line);
-    const QTextLine row = rowAt(*layout, int(offset - m_text.lineStart(line)));
+    const QTextLine row = rowAt(layoutOf(line), int(offset - m_text.lineStart(line)));
     const qreal rowTop = row.y();
     const qreal rowBottom = row.y() + row.height();
     const int available = availableHeight();
@@ -297,7 +317,13 @@ void LogView::ensureVisible(qint64 offset) {
     // Only a line taller than the view is shown from part way down.
     if (rowBottom > available)
         return scrollToLine(line, int(std::ceil(rowBottom - available)));
-    scrollToLine(firstLineFitting(line, rowBottom), 0);
+    const int first = firstLineFitting(line, rowBottom);
+    // When the line above is too tall to fit whole (a tick's hex, say), its end fills the room
+    // left, rather than the view showing nothing but the caret.
+    if (first == line && line > 0 && rowBottom < available)
+        return scrollToLine(line - 1,
+                            int(std::ceil(lineHeight(line - 1) - (available - rowBottom))));
+    scrollToLine(first, 0);
 }
 
 int LogView::firstLineFitting(int line, qreal heightUsed) const {
@@ -337,11 +363,15 @@ void LogView::scrollContentsBy(int, int) {
 
 void LogView::resizeEvent(QResizeEvent* event) {
     QAbstractScrollArea::resizeEvent(event);
+    if (event->size().width() != event->oldSize().width())
+        m_layouts.clear();
     updateScrollRange();
 }
 
 void LogView::changeEvent(QEvent* event) {
     QAbstractScrollArea::changeEvent(event);
-    if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange)
+    if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange) {
+        m_layouts.clear();
         updateScrollRange();
+    }
 }

@@ -4,11 +4,11 @@
 
 #include <QAbstractScrollArea>
 #include <QBasicTimer>
+#include <QCache>
+#include <QTextLayout>
 
 #include <algorithm>
 #include <memory>
-
-class QTextLayout;
 
 // A channel's log: an editable text box for 8-bit text that stays small and quick however long
 // it grows. It keeps one byte per character and lays out only the lines in view; the vertical
@@ -90,6 +90,9 @@ private:
 
     // Layout of the lines in view.
     std::unique_ptr<QTextLayout> layOut(int line) const;
+    // The line's layout, kept from one call to the next until the line or the width changes.
+    const QTextLayout& layoutOf(int line) const;
+    void forgetLayoutsFrom(int line);
     qreal lineHeight(int line) const;
     int availableHeight() const;
     int pageLines() const;
@@ -115,4 +118,5 @@ private:
     bool m_dragging = false;
     bool m_caretOn = true;
     QBasicTimer m_blink;
+    mutable QCache<int, QTextLayout> m_layouts{256};
 };

@@ -111,6 +111,15 @@ void LogViewTest::appendingKeepsEveryByteAndShowsTheNewest() {
     v.appendBytes(QByteArray(10000, 'x')); // a line that never ends is shown in pieces
     QCOMPARE(v.lineCount(), 3);
     QVERIFY(caretInView());
+
+    // A tick of hex is one line taller than the view: its end shows above the caret.
+    v.clear();
+    QByteArray hex;
+    for (int i = 0; i < 1000; ++i)
+        hex += " 4F";
+    v.appendBytes(hex + "\r\n");
+    QCOMPARE(v.verticalScrollBar()->value(), v.lineCount() - 2);
+    QVERIFY(caretInView());
 }
 
 void LogViewTest::typingEditsAtTheCaretWhileAppendsGoToTheEnd() {
