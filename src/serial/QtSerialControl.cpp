@@ -276,9 +276,10 @@ void QtSerialControl::onError(QSerialPort::SerialPortError error) {
     // a write the device could not take at once as a resource error: that one passes.
     if ((error == QSerialPort::ReadError || error == QSerialPort::ResourceError) &&
         m_port.isOpen() && deviceGone()) {
+        const QString why = m_port.errorString();
         m_unread += takeFromPort();
         close();
-        emit portLost(label() + QStringLiteral(": the device went away"));
+        emit portLost(label() + QStringLiteral(": the device went away (%1)").arg(why));
     }
 }
 

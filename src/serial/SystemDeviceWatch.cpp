@@ -46,7 +46,7 @@ SystemDeviceWatch::SystemDeviceWatch(QObject* parent) : DeviceWatch(parent) {
         connect(watch->notifier.get(), &QSocketNotifier::activated, this, [this, monitor] {
             if (udev_device* device = udev_monitor_receive_device(monitor))
                 udev_device_unref(device);
-            emit devicesChanged();
+            m_settle.start();
         });
         m_udev = std::move(watch);
     }

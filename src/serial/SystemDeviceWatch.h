@@ -3,6 +3,7 @@
 #include "DeviceWatch.h"
 
 #include <QFileSystemWatcher>
+#include <QTimer>
 
 #include <memory>
 
@@ -16,8 +17,11 @@ public:
 
     void watchPaths(const QStringList& devices) override;
 
+    static constexpr int kSettleMs = 50;
+
 private:
     struct Udev;
     std::unique_ptr<Udev> m_udev;
     QFileSystemWatcher m_folders;
+    QTimer m_settle;
 };

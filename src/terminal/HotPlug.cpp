@@ -9,6 +9,8 @@
 #include "serial/SerialControl.h"
 #include "serial/SerialError.h"
 
+#include <QFileInfo>
+
 void Terminal::openPort(TerminalChannel& ch) {
     try {
         ch.MSComm.setPortOpen(true);
@@ -26,6 +28,8 @@ void Terminal::openPort(TerminalChannel& ch) {
 void Terminal::lookForDevices() {
     for (auto& ch : m_channels)
         reopenWhenBack(*ch);
+    // Any program opening a pseudo-terminal changes /dev/pts: the devices are looked over
+    // again only when one of the sixteen has come or gone.
     showPortDetails();
 }
 
@@ -54,7 +58,16 @@ void Terminal::portCameBack(TerminalChannel& ch) {
 }
 
 void Terminal::showPortDetails() {
-    const QStringList descriptions = describePorts();
+    QString presence;
+    for (qint16 n = kFirstPort; n <= kLastPort; ++n) {
+        const QString device = deviceForPort(n);
+        presence += device + (QFileInfo::exists(device) ? QLatin1Char('+') : QLatin1Char('-'));
+    }
+    if (presence != m_devicesSeen) {
+        m_devicesSeen = presence;
+        m_portDescriptions = describePorts();
+    }
+    const QStringList& descriptions = m_portDescriptions;
     QStringList watched;
     for (auto& ch : m_channels) {
         ch->view.describePorts(descriptions);

@@ -84,5 +84,9 @@ private:
     Seams m_seams;
     TransmitView& m_transmit;
     DeviceWatch& m_devices;
+    // What the system says of the sixteen port numbers' devices, and which of them were there
+    // when it was asked.
+    QStringList m_portDescriptions;
+    QString m_devicesSeen;
     std::array<std::unique_ptr<TerminalChannel>, 2> m_channels;
 };

@@ -245,7 +245,8 @@ void LogView::paintEvent(QPaintEvent*) {
         if (from < end && to > start)
             selections.append({int(std::max(from, start) - start),
                                int(std::min(to, end) - std::max(from, start)), selected});
-        layout.draw(&painter, origin, selections);
+        // Only the rows in view: a tick of hex is one line of many rows.
+        layout.draw(&painter, origin, selections, QRectF(viewport()->rect()));
         // A selected line break shows as a selected space after the line.
         if (from <= end && to > end && end < m_text.lineLimit(line)) {
             const QTextLine last = layout.lineAt(layout.lineCount() - 1);
