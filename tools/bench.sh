@@ -19,9 +19,9 @@ if [ ${#missing[@]} -gt 0 ]; then
     $sudo apt-get update -qq && $sudo apt-get install -y -qq "${missing[@]}" || exit 1
 fi
 
-cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDUPLINK_WERROR=ON >/dev/null ||
+cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDUPLINK_WERROR=ON -DDUPLINK_BENCH=ON >/dev/null ||
     exit 1
-cmake --build build-bench -j "$(nproc)" --target duplink_benchmarks || exit 1
+nice cmake --build build-bench -j "$(nproc)" --target duplink_benchmarks || exit 1
 
 export QT_QPA_PLATFORM=offscreen
 if [ -z "${XDG_RUNTIME_DIR:-}" ]; then
@@ -50,6 +50,8 @@ for b in bench_append bench_memory bench_relay bench_reception bench_idle bench_
 done
 took=$((SECONDS - start))
 
+revision=$(git rev-parse --short HEAD 2>/dev/null || echo "not a git checkout")
+git diff --quiet HEAD -- src 2>/dev/null || revision+=" with uncommitted changes to src/"
 cpu=$(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -1)
 qt=$(dpkg-query -W -f='${Version}' libqt6core6 2>/dev/null || echo unknown)
 {
@@ -58,6 +60,7 @@ qt=$(dpkg-query -W -f='${Version}' libqt6core6 2>/dev/null || echo unknown)
     echo "Written by \`tools/bench.sh\` on $(date -u '+%Y-%m-%d %H:%M UTC'); the benchmarks ran"
     echo "for ${took} s$([ "$quick" != "0" ] && echo ", shortened (DUPLINK_BENCH_QUICK)")."
     echo "Every goal is checked against a baseline measured in the same run."
+    echo "Program: ${revision}."
     echo
     echo "## Machine"
     echo
@@ -79,7 +82,7 @@ qt=$(dpkg-query -W -f='${Version}' libqt6core6 2>/dev/null || echo unknown)
     for b in bench_append bench_memory bench_relay bench_reception bench_idle bench_start; do
         sed 's/^## /### /' "$tables/$b.md"
     done
-    echo "## Goals missed and why"
+    echo "## Goals missed and why, and what else the runs showed"
     echo
     sed '1,/^<!-- findings -->$/d' bench/FINDINGS.md
 } >"$results"

@@ -1,0 +1,272 @@
+// The transmit relay: the program in transmit mode passing random bytes between two ptys both
+// ways at once with both logs on, as text and as hex, against jpnevulator and socat relaying the
+// same ptys, with the same pump and the same byte-for-byte check.
+
+#include "BenchRun.h"
+#include "LiveProgram.h"
+#include "PortLossWatch.h"
+#include "ProcessUsage.h"
+#include "PtyLink.h"
+#include "RelayPump.h"
+#include "Report.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QPushButton>
+
+#include <map>
+#include <memory>
+
+namespace {
+
+enum class Relay { DuplinkText, DuplinkHex, Jpnevulator, SocatHex, Socat };
+
+bool isDuplink(Relay r) {
+    return r == Relay::DuplinkText || r == Relay::DuplinkHex;
+}
+
+QString nameOf(Relay r) {
+    switch (r) {
+    case Relay::DuplinkText:
+    case Relay::DuplinkHex:
+        return QStringLiteral("Duplink, transmit mode");
+    case Relay::Jpnevulator:
+        return QStringLiteral("jpnevulator --read --pass --ascii");
+    case Relay::SocatHex:
+        return QStringLiteral("socat -x");
+    case Relay::Socat:
+        return QStringLiteral("socat");
+    }
+    return {};
+}
+
+QString loggingOf(Relay r) {
+    if (isDuplink(r))
+        return r == Relay::DuplinkHex ? QStringLiteral("both logs, hex")
+                                      : QStringLiteral("both logs, text");
+    if (r == Relay::Socat)
+        return QStringLiteral("none (the ceiling)");
+    return QStringLiteral("hex to /dev/null");
+}
+
+struct Outcome {
+    double rate[2] = {0, 0}; // bytes per second each way
+    double cpuShare = 0;     // of one core, the relay's own
+    QString segments;        // each segment's rates, to show a trend
+    bool exact = false;
+    QString problem;
+};
+
+// The relay as a process of its own, on the two ptys' slaves.
+std::unique_ptr<QProcess> startProcess(Relay r, const PtyLink& a, const PtyLink& b) {
+    QString program = QStringLiteral("socat");
+    QStringList arguments;
+    if (r == Relay::Jpnevulator) {
+        program = QStringLiteral("jpnevulator");
+        arguments = {QStringLiteral("--read"),
+                     QStringLiteral("--pass"),
+                     QStringLiteral("--ascii"),
+                     QStringLiteral("--tty"),
+                     a.slavePath(),
+                     QStringLiteral("--tty"),
+                     b.slavePath()};
+    } else {
+        if (r == Relay::SocatHex)
+            arguments << QStringLiteral("-x");
+        for (const PtyLink* l : {&a, &b})
+            arguments << QStringLiteral("GOPEN:%1,raw,echo=0").arg(l->slavePath());
+    }
+    auto process = std::make_unique<QProcess>();
+    process->setStandardOutputFile(QProcess::nullDevice());
+    process->setStandardErrorFile(QProcess::nullDevice());
+    process->start(program, arguments);
+    if (!process->waitForStarted(5000))
+        return nullptr;
+    return process;
+}
+
+// The program in transmit mode on the two ptys, its ports watched for being given up.
+struct DuplinkRelay {
+    DuplinkRelay(PtyLink& a, PtyLink& b, Relay r)
+        : program(a, b), watch1(program.port1, QStringLiteral("port 1")),
+          watch2(program.port2, QStringLiteral("port 2")) {
+        program.start();
+        started = program.waitPastIdentification(a, b);
+        if (r == Relay::DuplinkHex) {
+            program.find<QCheckBox>(QStringLiteral("Check9"))->click();
+            program.find<QCheckBox>(QStringLiteral("Check10"))->click();
+        }
+        program.find<QPushButton>(QStringLiteral("Command5"))->click();
+    }
+    bool lost() const { return watch1.lost() || watch2.lost(); }
+    QString lossAccount() const {
+        return QStringList{watch1.account(), watch2.account()}.join(QLatin1Char(' ')).trimmed();
+    }
+
+    LiveProgram program;
+    PortLossWatch watch1;
+    PortLossWatch watch2;
+    bool started = false;
+};
+
+Outcome measure(Relay r, int seconds) {
+    Outcome outcome;
+    PtyLink a;
+    PtyLink b;
+    if (!a.isValid() || !b.isValid()) {
+        outcome.problem = QStringLiteral("no pty");
+        return outcome;
+    }
+    std::unique_ptr<DuplinkRelay> duplink;
+    std::unique_ptr<QProcess> process;
+    if (isDuplink(r)) {
+        duplink = std::make_unique<DuplinkRelay>(a, b, r);
+        if (!duplink->started) {
+            outcome.problem = QStringLiteral("the ports did not open");
+            return outcome;
+        }
+    } else {
+        process = startProcess(r, a, b);
+        if (!process) {
+            outcome.problem = QStringLiteral("did not start");
+            return outcome;
+        }
+        // Until it has opened and set up both ttys.
+        runEventLoopFor(500);
+    }
+    const auto cpuNow = [&] {
+        return duplink ? usage::threadCpuSeconds() : usage::cpuSecondsOf(process->processId());
+    };
+    const auto lost = [&] {
+        return duplink && duplink->lost();
+    };
+
+    RelayPump pump(a, b);
+    QElapsedTimer clock;
+    clock.start();
+    const double cpuStart = cpuNow();
+    pump.start();
+    // A second to fill the buffers on the way, then three equal segments; a relay that gives a
+    // port up is not waited for.
+    const auto runUntil = [&](qint64 ms) {
+        while (clock.elapsed() < ms && !lost())
+            runEventLoopFor(int(std::min<qint64>(100, ms - clock.elapsed())));
+    };
+    constexpr int kWarmUpMs = 1000;
+    runUntil(kWarmUpMs);
+    const int segmentMs = (seconds * 1000 - kWarmUpMs) / 3;
+    std::vector<double> rates[2];
+    qint64 lastAt = clock.nsecsElapsed();
+    qint64 last[2] = {pump.delivered(0), pump.delivered(1)};
+    for (int segment = 1; segment <= 3 && !lost(); ++segment) {
+        runUntil(kWarmUpMs + segment * segmentMs);
+        const qint64 at = clock.nsecsElapsed();
+        for (int d = 0; d < 2; ++d) {
+            const qint64 now = pump.delivered(d);
+            rates[d].push_back(double(now - last[d]) / (double(at - lastAt) / 1e9));
+            last[d] = now;
+        }
+        lastAt = at;
+    }
+    const double cpu = cpuNow() - cpuStart;
+    const double elapsed = double(clock.nsecsElapsed()) / 1e9;
+    pump.stopWriting();
+    QElapsedTimer draining;
+    draining.start();
+    while (!pump.allDelivered() && pump.intact() && !lost() && draining.elapsed() < 15000)
+        runEventLoopFor(20);
+    pump.stop();
+
+    QStringList each;
+    for (size_t i = 0; i < rates[0].size(); ++i)
+        each << QStringLiteral("%1/%2")
+                    .arg(rates[0][i] / 1e6, 0, 'f', 1)
+                    .arg(rates[1][i] / 1e6, 0, 'f', 1);
+    outcome.segments = each.join(QStringLiteral(", "));
+    for (int d = 0; d < 2; ++d) {
+        // A relay that stopped early is rated by all it delivered over the time it ran.
+        outcome.rate[d] = lost() ? double(pump.delivered(d)) / elapsed : bench::median(rates[d]);
+    }
+    outcome.cpuShare = cpu / elapsed;
+    outcome.exact = pump.intact() && pump.allDelivered() && !lost();
+    if (lost())
+        outcome.problem = duplink->lossAccount();
+    else if (!pump.intact())
+        outcome.problem = pump.fault();
+    else if (!pump.allDelivered())
+        outcome.problem = QStringLiteral("%1 and %2 bytes never came out")
+                              .arg(pump.written(0) - pump.delivered(0))
+                              .arg(pump.written(1) - pump.delivered(1));
+    if (process) {
+        process->terminate();
+        if (!process->waitForFinished(3000))
+            process->kill();
+        process->waitForFinished(3000);
+    }
+    return outcome;
+}
+
+QString rateText(double bytesPerSecond) {
+    return bench::fixed(bytesPerSecond / 1e6, 2);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    bench::useOffscreenPlatform();
+    QApplication app(argc, argv);
+    const int seconds = bench::fullOrQuick(30, 5);
+
+    Report report(QStringLiteral("Transmit relay: random bytes both ways at once"));
+    report.setColumns({QStringLiteral("Relay"), QStringLiteral("Logging"),
+                       QStringLiteral("Port 1 to 2, MB/s"), QStringLiteral("Port 2 to 1, MB/s"),
+                       QStringLiteral("Segments, MB/s each way"),
+                       QStringLiteral("Relay CPU, % of a core"), QStringLiteral("Byte-exact")});
+    std::map<Relay, Outcome> outcomes;
+    for (const Relay r : {Relay::DuplinkText, Relay::DuplinkHex, Relay::Jpnevulator,
+                          Relay::SocatHex, Relay::Socat}) {
+        bench::progress(QStringLiteral("%1 (%2), %3 s").arg(nameOf(r), loggingOf(r)).arg(seconds));
+        const Outcome o = measure(r, seconds);
+        outcomes[r] = o;
+        QString exact = o.exact ? QStringLiteral("yes") : QStringLiteral("no");
+        if (!o.problem.isEmpty())
+            exact += QStringLiteral(": ") + o.problem;
+        report.addRow({nameOf(r), loggingOf(r), rateText(o.rate[0]), rateText(o.rate[1]),
+                       o.segments, bench::fixed(o.cpuShare * 100, 0), exact});
+    }
+    report.addNote(
+        QStringLiteral(
+            "Each relay joins the slaves of two pty pairs; the benchmark writes random bytes (all "
+            "256 values) into both masters as fast as they are taken and checks every byte that "
+            "comes out of the other master against what went in. %1 s per relay: a second to "
+            "fill the buffers, then the median of three equal segments; a relay that gives a port "
+            "up is stopped there and rated by what it delivered until then. MB is 10^6 bytes. "
+            "Duplink runs in the benchmark's process and its CPU is the GUI thread's; the others "
+            "are processes of their own with their log sent to /dev/null. A port the program "
+            "gives up as lost ends its run and fails its goals.")
+            .arg(seconds));
+
+    const Outcome& jpn = outcomes[Relay::Jpnevulator];
+    const auto timesJpn = [&](const Outcome& o) {
+        if (!(jpn.rate[0] > 0 && jpn.rate[1] > 0))
+            return 0.0;
+        return std::min(o.rate[0] / jpn.rate[0], o.rate[1] / jpn.rate[1]);
+    };
+    const Outcome& text = outcomes[Relay::DuplinkText];
+    const Outcome& hex = outcomes[Relay::DuplinkHex];
+    report.addGoal(QStringLiteral("Text and hex: relayed byte-exact each way, no port lost"),
+                   text.exact && hex.exact ? QStringLiteral("yes") : QStringLiteral("no"),
+                   text.exact && hex.exact);
+    const double textTimes = timesJpn(text);
+    report.addGoal(QStringLiteral("Text: at least 4x jpnevulator each way"),
+                   bench::ratio(textTimes), text.exact && textTimes >= 4);
+    const double slower = std::min(text.rate[0], text.rate[1]);
+    report.addGoal(QStringLiteral("Text: at least 3 MB/s each way"),
+                   rateText(slower) + QStringLiteral(" MB/s"), text.exact && slower >= 3e6);
+    const double hexTimes = timesJpn(hex);
+    report.addGoal(QStringLiteral("Hex: at least 2x jpnevulator each way"), bench::ratio(hexTimes),
+                   hex.exact && hexTimes >= 2);
+    return report.finish();
+}

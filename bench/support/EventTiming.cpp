@@ -1,0 +1,47 @@
+#include "EventTiming.h"
+
+#include "ProcessUsage.h"
+
+#include <QElapsedTimer>
+#include <QEvent>
+
+void EventTiming::countTicksOf(const void* begin, const void* end) {
+    m_tickBegin = static_cast<const char*>(begin);
+    m_tickEnd = static_cast<const char*>(end);
+}
+
+void EventTiming::reset() {
+    tickMs.clear();
+    paintMs.clear();
+    longestTick = longestPaint = longestOther = Handling();
+}
+
+bool EventTiming::notify(QObject* receiver, QEvent* event) {
+    if (m_depth > 0)
+        return QApplication::notify(receiver, event);
+    const QEvent::Type type = event->type();
+    const auto* address = reinterpret_cast<const char*>(receiver);
+    const bool tick = type == QEvent::Timer && address >= m_tickBegin && address < m_tickEnd;
+    const bool paint = type == QEvent::UpdateRequest || type == QEvent::Paint;
+    // The receiver may be gone once the event is handled.
+    const char* className = receiver->metaObject()->className();
+    QElapsedTimer clock;
+    clock.start();
+    const double cpuBefore = usage::threadCpuSeconds();
+    ++m_depth;
+    const bool handled = QApplication::notify(receiver, event);
+    --m_depth;
+    const double ms = double(clock.nsecsElapsed()) / 1e6;
+    if (tick)
+        tickMs.push_back(ms);
+    else if (paint)
+        paintMs.push_back(ms);
+    Handling& longest = tick ? longestTick : paint ? longestPaint : longestOther;
+    if (ms > longest.wallMs) {
+        longest.wallMs = ms;
+        longest.cpuMs = (usage::threadCpuSeconds() - cpuBefore) * 1000;
+        longest.what =
+            QStringLiteral("event %1 to a %2").arg(int(type)).arg(QLatin1String(className));
+    }
+    return handled;
+}

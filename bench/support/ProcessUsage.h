@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QtGlobal>
+
+// What a process costs the machine, as the kernel counts it.
+namespace usage {
+
+// This process's resident memory now, and the most it has held (VmRSS and VmHWM).
+qint64 residentBytes();
+qint64 peakResidentBytes();
+
+// CPU time, user and system together, in seconds.
+double processCpuSeconds();
+double threadCpuSeconds(); // the calling thread only
+double cpuSecondsOf(qint64 pid);
+
+// CPU time all processes used, all cores together (/proc/stat).
+double machineCpuSeconds();
+
+// How many cores other processes kept busy, on average, from start() until now: on a machine
+// shared with builds or tests, what this benchmark's figures competed with.
+class OthersLoad {
+public:
+    void start();
+    double coresBusy() const;
+
+private:
+    double m_machine = 0;
+    double m_own = 0;
+    qint64 m_startNs = 0;
+};
+
+} // namespace usage
