@@ -48,7 +48,10 @@ QString portListing() {
             QStringLiteral("COM%1").arg(n).leftJustified(7) + device.leftJustified(width);
         if (info.present && !isNetworkDevice(device) && info.resolved != device)
             line += QStringLiteral(" (") + info.resolved + QLatin1Char(')');
-        line += info.present ? QStringLiteral("  present") : QStringLiteral("  not present");
+        if (isNetworkDevice(device))
+            line += QStringLiteral("  on the network");
+        else
+            line += info.present ? QStringLiteral("  present") : QStringLiteral("  not present");
         for (const QString& known : {info.description, info.manufacturer})
             if (!known.isEmpty())
                 line += QStringLiteral(", ") + known;

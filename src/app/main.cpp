@@ -2,7 +2,7 @@
 #include "DesktopSeams.h"
 #include "Program.h"
 #include "TerminationSignals.h"
-#include "serial/QtSerialControl.h"
+#include "serial/PortControl.h"
 #include "serial/SystemDeviceWatch.h"
 #include "terminal/Clock.h"
 #include "ui/Form1.h"
@@ -18,8 +18,8 @@ int main(int argc, char** argv) {
 
     Form1 form;
     QApplication::setWindowIcon(form.windowIcon());
-    QtSerialControl port1;
-    QtSerialControl port2;
+    PortControl port1;
+    PortControl port2;
     Clock clock;
     SystemDeviceWatch devices;
     Program program(form, port1, port2, devices, clock, desktopSeams(&form));
