@@ -1,0 +1,189 @@
+#include "LiveWindow.h"
+#include "ModemSimulator.h"
+#include "PtyModemLines.h"
+#include "PtyPair.h"
+#include "Ser2NetServer.h"
+#include "terminal/LampColours.h"
+#include "ui/Lamp.h"
+#include "ui/LogView.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRandomGenerator>
+#include <QTest>
+
+#include <atomic>
+#include <fcntl.h>
+#include <termios.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+const QString kIdentity = QStringLiteral("   Duplink Simulated Modem 1.0    OK");
+
+} // namespace
+
+// The real program driving ports behind a real ser2net as it drives local ones.
+class LiveNetworkTest : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void aModemBehindRfc2217();
+    void theServerGoingAwayAndComingBack();
+    void anAddressNobodyAnswersNeverFreezesTheWindow();
+    void relayingBetweenALocalAndANetworkPort();
+
+private:
+    void startWindow(const QString& port1, const QString& port2);
+    int lamp(const char* name) const {
+        return m_window->find<Lamp>(QLatin1String(name))->fillColor();
+    }
+    QString caption() const { return m_window->find<QGroupBox>("Frame2")->title(); }
+
+    std::unique_ptr<PtyModemLines> m_lines;
+    std::unique_ptr<ModemSimulator> m_modem;
+    std::unique_ptr<Ser2NetServer> m_server;
+    std::unique_ptr<LiveWindow> m_window;
+};
+
+void LiveNetworkTest::init() {
+    if (!Ser2NetServer::installed())
+        QSKIP("ser2net is not installed");
+    m_lines = std::make_unique<PtyModemLines>();
+    m_modem = std::make_unique<ModemSimulator>(QStringList{}, 1);
+    QVERIFY(m_modem->isRunning());
+    m_lines->reset(PtyModemLines::indexOfSlave(m_modem->device(1).toStdString()));
+    m_server = std::make_unique<Ser2NetServer>(QString::fromStdString(m_lines->stateFile()));
+}
+
+void LiveNetworkTest::cleanup() {
+    m_window.reset();
+    m_server.reset();
+    m_modem.reset();
+}
+
+void LiveNetworkTest::startWindow(const QString& port1, const QString& port2) {
+    qputenv("DUPLINK_COM1", port1.toLocal8Bit());
+    qputenv("DUPLINK_COM2", port2.toLocal8Bit());
+    m_window = std::make_unique<LiveWindow>();
+    QElapsedTimer clock;
+    clock.start();
+    m_window->start();
+    QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
+}
+
+void LiveNetworkTest::aModemBehindRfc2217() {
+    const quint16 tcp = m_server->serve(m_modem->device(1), true);
+    QVERIFY(m_server->start());
+    PtyPair local;
+    startWindow(QStringLiteral("rfc2217://127.0.0.1:%1").arg(tcp), local.slavePath());
+    QTRY_COMPARE_WITH_TIMEOUT(caption(), QStringLiteral("Terminal 1: ") + kIdentity, 5000);
+    m_window->find<QCheckBox>("Check5")->click();
+    m_window->find<QPushButton>("Command3")->click();
+    QTRY_COMPARE(m_window->find<LogView>("Text2")->bytes(),
+                 QByteArray("\r\nPROG: AT\r\nCOM1: AT\r\r\nOK\r\n"));
+
+    // A speed picked in the window reaches the far pty.
+    m_window->find<QComboBox>("Combo1_1")->setEditText(QStringLiteral("115200"));
+    auto* dataBits = m_window->find<QComboBox>("Combo1_3");
+    emit dataBits->activated(dataBits->currentIndex());
+    QTRY_COMPARE(m_window->find<QLabel>("Label2")->text(),
+                 QStringLiteral("COM1 115200,n,8,1 comNone"));
+    termios far{};
+    const int fd = ::open(QFile::encodeName(m_modem->device(1)).constData(), O_RDWR | O_NOCTTY);
+    QTRY_VERIFY(::tcgetattr(fd, &far) == 0 && cfgetospeed(&far) == B115200);
+    ::close(fd);
+
+    // The far line's DSR and DCD light the lamps (the server looks at them once a second);
+    // the RTS box reaches the far line.
+    const int pty = PtyModemLines::indexOfSlave(m_modem->device(1).toStdString());
+    m_lines->setInputs(pty, false, true, true);
+    QTRY_COMPARE_WITH_TIMEOUT(lamp("Shape2_3"), kGreen, 4000);
+    QTRY_COMPARE_WITH_TIMEOUT(lamp("Shape2_4"), kGreen, 4000);
+    m_window->find<QCheckBox>("Check1")->click();
+    QTRY_VERIFY_WITH_TIMEOUT(m_lines->outputs(pty).rts, 3000);
+}
+
+void LiveNetworkTest::theServerGoingAwayAndComingBack() {
+    const quint16 tcp = m_server->serve(m_modem->device(1), true);
+    QVERIFY(m_server->start());
+    PtyPair local;
+    startWindow(QStringLiteral("rfc2217://127.0.0.1:%1").arg(tcp), local.slavePath());
+    QTRY_COMPARE_WITH_TIMEOUT(caption(), QStringLiteral("Terminal 1: ") + kIdentity, 5000);
+    QElapsedTimer clock;
+    clock.start();
+    m_server->stop();
+    QTRY_COMPARE_WITH_TIMEOUT(lamp("Shape1"), kRed, 2000);
+    QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
+    QTRY_COMPARE(caption(), QStringLiteral("Terminal 1: No Modem"));
+    QVERIFY(m_server->start());
+    QTRY_COMPARE_WITH_TIMEOUT(lamp("Shape1"), kGreen, 8000);
+    QTRY_COMPARE_WITH_TIMEOUT(caption(), QStringLiteral("Terminal 1: ") + kIdentity, 5000);
+}
+
+void LiveNetworkTest::anAddressNobodyAnswersNeverFreezesTheWindow() {
+    const quint16 nobody = Ser2NetServer::freePort();
+    const QString address = QStringLiteral("rfc2217://127.0.0.1:%1").arg(nobody);
+    PtyPair local;
+    startWindow(address, local.slavePath());
+    QTRY_COMPARE(lamp("Shape1"), kRed);
+    QTRY_VERIFY(m_window->find<QLabel>("Label2")->toolTip().contains(
+        QStringLiteral("COM1 (%1): Connection refused").arg(address)));
+    // The window answers all the while: a tick every 100 ms, a click at once.
+    QElapsedTimer clock;
+    clock.start();
+    m_window->find<QPushButton>("Command4")->click();
+    QTest::qWait(500);
+    QVERIFY(clock.elapsed() < 1000);
+}
+
+void LiveNetworkTest::relayingBetweenALocalAndANetworkPort() {
+    PtyPair far;
+    PtyPair local;
+    const quint16 tcp = m_server->serve(far.slavePath(), false);
+    QVERIFY(m_server->start());
+    startWindow(QStringLiteral("tcp://127.0.0.1:%1").arg(tcp), local.slavePath());
+    QTRY_COMPARE(lamp("Shape1"), kGreen);
+    QTRY_COMPARE(m_window->program->terminal().channel(1).ModemState, qint16(2));
+    QCOMPARE(far.read(5), QByteArray("ATI3\r"));
+    QCOMPARE(local.read(5), QByteArray("ATI3\r"));
+    m_window->find<QPushButton>("Command5")->click();
+
+    QByteArray data[2];
+    QRandomGenerator random(24);
+    for (QByteArray& d : data) {
+        d.resize(1 << 20);
+        for (char& b : d)
+            b = char(random.bounded(256));
+    }
+    // The network port's far end sends data[0] to the local pty, and the other way round.
+    PtyPair* ends[2] = {&far, &local};
+    QByteArray out[2];
+    std::atomic<int> finished{0};
+    std::vector<std::thread> threads;
+    for (int i = 0; i < 2; ++i) {
+        threads.emplace_back([&, i] {
+            ends[i]->write(data[i]);
+            ++finished;
+        });
+        threads.emplace_back([&, i] {
+            out[1 - i] = ends[1 - i]->read(data[i].size(), 60000);
+            ++finished;
+        });
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(finished == 4, 60000);
+    for (std::thread& t : threads)
+        t.join();
+    QVERIFY(out[1] == data[0]);
+    QVERIFY(out[0] == data[1]);
+}
+
+QTEST_MAIN(LiveNetworkTest)
+#include "test_live_network.moc"
