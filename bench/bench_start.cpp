@@ -8,7 +8,7 @@
 #include "app/DesktopSeams.h"
 #include "app/Program.h"
 #include "app/TerminationSignals.h"
-#include "serial/QtSerialControl.h"
+#include "serial/PortControl.h"
 #include "serial/SystemDeviceWatch.h"
 #include "terminal/Clock.h"
 #include "ui/Form1.h"
@@ -71,8 +71,8 @@ int startDuplink(int argc, char** argv) {
     Form1 form;
     QApplication::setWindowIcon(form.windowIcon());
     steps.done("Form1_built");
-    QtSerialControl port1;
-    QtSerialControl port2;
+    PortControl port1;
+    PortControl port2;
     Clock clock;
     SystemDeviceWatch devices;
     Program program(form, port1, port2, devices, clock, desktopSeams(&form));

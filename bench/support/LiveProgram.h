@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/Program.h"
-#include "serial/QtSerialControl.h"
+#include "serial/PortControl.h"
 #include "serial/SystemDeviceWatch.h"
 #include "terminal/Clock.h"
 #include "ui/Form1.h"
@@ -36,8 +36,8 @@ public:
 
     QTemporaryDir dataRoot;
     Form1 form;
-    QtSerialControl port1;
-    QtSerialControl port2;
+    PortControl port1;
+    PortControl port2;
     SystemDeviceWatch devices;
     Clock clock;
     std::unique_ptr<Program> program;
