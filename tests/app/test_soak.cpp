@@ -173,7 +173,9 @@ void SoakTest::relayBothWaysForAWhile() {
           grown / 1024.0);
     QVERIFY(toPort1.bytes() > 0 && toPort2.bytes() > 0);
     QCOMPARE(window.find<LogView>("Text6")->size(), toPort2.bytes());
+#ifndef __SANITIZE_ADDRESS__ // the sanitizer keeps freed memory aside for a while
     QVERIFY(grown * 1024.0 < 1.5 * double(logged) + 64e6);
+#endif
 }
 
 QTEST_MAIN(SoakTest)
