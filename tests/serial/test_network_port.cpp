@@ -126,14 +126,18 @@ public:
             gensio_acc_startup(m_accepter);
         });
     }
+    // The connections go first: gensio frees what they share with the accepter with it.
     ~StubbornServer() {
         m_loop.post([this] {
             m_loop.hold();
-            gensio_acc_shutdown(m_accepter, onShutDown, this);
+            m_closing = 1;
             for (gensio* io : m_ios) {
                 if (gensio_close(io, onClosed, this) == 0)
-                    m_loop.hold();
+                    ++m_closing;
+                else
+                    gensio_free(io);
             }
+            closed();
         });
     }
     quint16 port() const { return m_port; }
@@ -174,18 +178,26 @@ private:
             static_cast<StubbornServer*>(self)->m_mask = asked;
         return event == GENSIO_EVENT_READ || event == GENSIO_EVENT_SER_MODEMSTATE ? 0 : GE_NOTSUP;
     }
+    void closed() {
+        if (--m_closing == 0)
+            gensio_acc_shutdown(m_accepter, onShutDown, this);
+    }
     static void onShutDown(gensio_accepter* accepter, void* self) {
-        gensio_acc_free(accepter);
+        // gensio 2.6 frees an RFC 2217 accepter's serial part twice: one that is shut down
+        // holds no socket, and is kept.
+        static auto& kept = *new std::vector<gensio_accepter*>;
+        kept.push_back(accepter);
         static_cast<StubbornServer*>(self)->m_loop.release();
     }
     static void onClosed(gensio* io, void* self) {
         gensio_free(io);
-        static_cast<StubbornServer*>(self)->m_loop.release();
+        static_cast<StubbornServer*>(self)->closed();
     }
 
     const quint16 m_port = freePort();
     gensio_accepter* m_accepter = nullptr;
     std::vector<gensio*> m_ios;
+    int m_closing = 0;
     std::atomic<unsigned> m_mask{0};
     GensioLoop m_loop;
 };

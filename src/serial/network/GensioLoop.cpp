@@ -10,6 +10,7 @@
 #include <fcntl.h>
 #include <pthread.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -18,6 +19,30 @@ void ignoreLog(gensio_os_funcs*, gensio_log_levels, const char*, va_list) {}
 
 // How long the destructor lets closes in flight finish before it gives up on them.
 constexpr auto kCloseWait = std::chrono::seconds(2);
+
+// gensio keeps the first OS handler it is given in process-wide state and goes on using it
+// for every gensio of every handler, so a handler is never freed: one a loop is done with
+// waits here for the next loop. The list itself outlives every static, as the handlers do.
+std::mutex idleHandlersMutex;
+auto& idleHandlers = *new std::vector<gensio_os_funcs*>;
+
+int takeHandler(gensio_os_funcs** os) {
+    {
+        const std::lock_guard<std::mutex> lock(idleHandlersMutex);
+        if (!idleHandlers.empty()) {
+            *os = idleHandlers.back();
+            idleHandlers.pop_back();
+            return 0;
+        }
+    }
+    // No wake signal: no other thread ever waits in gensio.
+    return gensio_unix_funcs_alloc(nullptr, 0, os);
+}
+
+void giveBackHandler(gensio_os_funcs* os) {
+    const std::lock_guard<std::mutex> lock(idleHandlersMutex);
+    idleHandlers.push_back(os);
+}
 
 } // namespace
 
@@ -29,8 +54,7 @@ GensioLoop::GensioLoop() {
     }
     m_wakeRead = fds[0];
     m_wakeWrite = fds[1];
-    // No wake signal: no other thread ever waits in gensio.
-    int err = gensio_unix_funcs_alloc(nullptr, 0, &m_os);
+    int err = takeHandler(&m_os);
     if (!err) {
         gensio_os_funcs_set_vlog(m_os, ignoreLog);
         err = m_os->add_iod(m_os, GENSIO_IOD_PIPE, m_wakeRead, &m_wakeIod);
@@ -64,9 +88,9 @@ GensioLoop::~GensioLoop() {
     }
     if (m_wakeIod && !leftOpen)
         m_os->release_iod(m_wakeIod);
-    // gensio objects still closing need the functions: better leak them than crash.
+    // gensio objects still closing need the handler: better leave it to them than crash.
     if (m_os && !leftOpen)
-        gensio_os_funcs_free(m_os);
+        giveBackHandler(m_os);
     for (const int fd : {m_wakeRead, m_wakeWrite}) {
         if (fd >= 0)
             ::close(fd);
