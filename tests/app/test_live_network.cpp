@@ -14,13 +14,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QRandomGenerator>
 #include <QTest>
 
-#include <atomic>
 #include <fcntl.h>
 #include <termios.h>
-#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -156,33 +153,11 @@ void LiveNetworkTest::relayingBetweenALocalAndANetworkPort() {
     QCOMPARE(local.read(5), QByteArray("ATI3\r"));
     m_window->find<QPushButton>("Command5")->click();
 
-    QByteArray data[2];
-    QRandomGenerator random(24);
-    for (QByteArray& d : data) {
-        d.resize(1 << 20);
-        for (char& b : d)
-            b = char(random.bounded(256));
-    }
-    // The network port's far end sends data[0] to the local pty, and the other way round.
-    PtyPair* ends[2] = {&far, &local};
-    QByteArray out[2];
-    std::atomic<int> finished{0};
-    std::vector<std::thread> threads;
-    for (int i = 0; i < 2; ++i) {
-        threads.emplace_back([&, i] {
-            ends[i]->write(data[i]);
-            ++finished;
-        });
-        threads.emplace_back([&, i] {
-            out[1 - i] = ends[1 - i]->read(data[i].size(), 60000);
-            ++finished;
-        });
-    }
-    QTRY_VERIFY_WITH_TIMEOUT(finished == 4, 60000);
-    for (std::thread& t : threads)
-        t.join();
-    QVERIFY(out[1] == data[0]);
-    QVERIFY(out[0] == data[1]);
+    // The network port's far end and the local pty talk to each other through the relay.
+    const QByteArray data[2] = {randomBytes(1 << 20, 24), randomBytes(1 << 20, 25)};
+    const auto out = crossTraffic(far, local, data[0], data[1]);
+    QVERIFY(out[0] == data[0]);
+    QVERIFY(out[1] == data[1]);
 }
 
 QTEST_MAIN(LiveNetworkTest)

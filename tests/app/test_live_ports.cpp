@@ -13,13 +13,10 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
-#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <atomic>
 #include <termios.h>
-#include <thread>
 
 // The real program on real serial controls over pseudo-terminals whose lines the test drives.
 class LivePortsTest : public QObject {
@@ -140,32 +137,11 @@ void LivePortsTest::transmitModeRelaysAMegabyteEachWayByteExact() {
         QCOMPARE(pty->read(5), QByteArray("ATI3\r"));
     m_window->find<QPushButton>("Command5")->click();
 
-    QByteArray data[2];
-    QRandomGenerator random(19);
-    for (QByteArray& d : data) {
-        d.resize(1 << 20);
-        for (char& b : d)
-            b = char(random.bounded(256));
-    }
     // Device 1 sends data[0], which must come out of device 2, and the other way round.
-    QByteArray out[2];
-    std::atomic<int> finished{0};
-    std::vector<std::thread> threads;
-    for (int i = 0; i < 2; ++i) {
-        threads.emplace_back([&, i] {
-            m_pty[i]->write(data[i]);
-            ++finished;
-        });
-        threads.emplace_back([&, i] {
-            out[1 - i] = m_pty[1 - i]->read(data[i].size(), 60000);
-            ++finished;
-        });
-    }
-    QTRY_VERIFY_WITH_TIMEOUT(finished == 4, 60000);
-    for (std::thread& t : threads)
-        t.join();
-    QVERIFY(out[1] == data[0]);
-    QVERIFY(out[0] == data[1]);
+    const QByteArray data[2] = {randomBytes(1 << 20, 19), randomBytes(1 << 20, 20)};
+    const auto out = crossTraffic(*m_pty[0], *m_pty[1], data[0], data[1]);
+    QVERIFY(out[0] == data[0]);
+    QVERIFY(out[1] == data[1]);
     // Terminal 2's log holds exactly what port 2 received; Terminal 1's both directions.
     QTRY_VERIFY(m_window->find<LogView>("Text6")->bytes() == data[1]);
     QVERIFY(m_window->find<LogView>("Text2")->size() > 2 * (1 << 20));

@@ -4,7 +4,6 @@
 #include "serial/SerialError.h"
 #include "text/AnsiCodePage.h"
 
-#include <QRandomGenerator>
 #include <QSerialPort>
 #include <QSignalSpy>
 #include <QTest>
@@ -102,10 +101,7 @@ void SerialPtyTest::oneMegabyteArrivesInOneInput() {
     control.setCommPort(kPort);
     control.setPortOpen(true);
 
-    QByteArray data(1 << 20, Qt::Uninitialized);
-    QRandomGenerator random(7);
-    for (char& b : data)
-        b = char(random.bounded(256));
+    const QByteArray data = randomBytes(1 << 20, 7);
     std::atomic<bool> written{false};
     std::thread writer([&] {
         m_pty->write(data);

@@ -1,6 +1,12 @@
 #include "PtyPair.h"
 
 #include <QElapsedTimer>
+#include <QRandomGenerator>
+#include <QTest>
+
+#include <atomic>
+#include <thread>
+#include <vector>
 
 #include <cerrno>
 #include <fcntl.h>
@@ -64,4 +70,42 @@ void PtyPair::closeMaster() {
     if (m_slave >= 0)
         ::close(m_slave);
     m_slave = -1;
+}
+
+QByteArray randomBytes(qsizetype size, quint32 seed) {
+    QByteArray bytes(size, Qt::Uninitialized);
+    QRandomGenerator random(seed);
+    for (char& b : bytes)
+        b = char(random.bounded(256));
+    return bytes;
+}
+
+std::array<QByteArray, 2> crossTraffic(PtyPair& a, PtyPair& b, const QByteArray& toB,
+                                       const QByteArray& toA, int timeoutMs) {
+    std::array<QByteArray, 2> out;
+    std::atomic<int> finished{0};
+    std::vector<std::thread> threads;
+    threads.emplace_back([&] {
+        a.write(toB);
+        ++finished;
+    });
+    threads.emplace_back([&] {
+        b.write(toA);
+        ++finished;
+    });
+    threads.emplace_back([&] {
+        out[0] = b.read(toB.size(), timeoutMs);
+        ++finished;
+    });
+    threads.emplace_back([&] {
+        out[1] = a.read(toA.size(), timeoutMs);
+        ++finished;
+    });
+    QElapsedTimer clock;
+    clock.start();
+    while (finished < 4 && clock.elapsed() < timeoutMs + 1000)
+        QTest::qWait(10);
+    for (std::thread& t : threads)
+        t.join();
+    return out;
 }

@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <array>
+
 // A pseudo-terminal pair for tests: the test plays the device on the master side while the
 // program opens the slave like a serial port.
 class PtyPair {
@@ -28,3 +30,12 @@ private:
     int m_slave = -1;
     QString m_slavePath;
 };
+
+// `size` bytes of every value, the same for the same seed.
+QByteArray randomBytes(qsizetype size, quint32 seed);
+
+// Two devices talking at once through whatever joins them: `a` sends `toB` while `b` sends
+// `toA`, each reading what comes out at its end (as many bytes as the other sent, or what came
+// within `timeoutMs`). Qt's events go on meanwhile. Gives what came out of b, then of a.
+std::array<QByteArray, 2> crossTraffic(PtyPair& a, PtyPair& b, const QByteArray& toB,
+                                       const QByteArray& toA, int timeoutMs = 60000);
