@@ -1,5 +1,6 @@
 #include "NetworkSerialControl.h"
 
+#include "ControlRefusals.h"
 #include "PortDevice.h"
 #include "SerialError.h"
 #include "network/RemoteLink.h"
@@ -45,12 +46,7 @@ QString NetworkSerialControl::label() const {
 }
 
 void NetworkSerialControl::setCommPort(qint16 port) {
-    if (port < kFirstPort || port > kLastPort)
-        throw SerialError(
-            QStringLiteral("COM%1: there is no such port (the ports are COM1 to COM16)").arg(port));
-    if (PortOpen())
-        throw SerialError(label() + QStringLiteral(": the port number cannot change while the "
-                                                   "port is open"));
+    checkPortNumberChange(port, PortOpen(), label());
     // Still trying to connect: the new number names another address.
     if (port != m_commPort)
         setPortOpen(false);
@@ -58,23 +54,19 @@ void NetworkSerialControl::setCommPort(qint16 port) {
 }
 
 void NetworkSerialControl::setSettings(const QString& settings) {
-    QString problem;
-    const auto parsed = parseLineSettings(settings, &problem);
-    if (!parsed)
-        throw SerialError(QStringLiteral("%1: \"%2\" is not a valid setting: %3")
-                              .arg(label(), settings, problem));
+    const LineSettings parsed = lineSettingsOf(settings, label());
     if (m_phase != Phase::Open || !isRfc2217()) {
         // Bytes only: nothing to refuse. Otherwise the server hears it when the port opens.
-        m_settings = *parsed;
+        m_settings = parsed;
         if (m_phase == Phase::Open)
-            m_inForce = *parsed;
+            m_inForce = parsed;
         return;
     }
     const LineSettings previous = m_settings;
-    m_settings = *parsed;
+    m_settings = parsed;
     auto refusal = std::make_shared<std::optional<QString>>();
-    sendLine({*parsed, m_handshaking},
-             [this, previous, wanted = *parsed, refusal](const LinkEvent& event) {
+    sendLine({parsed, m_handshaking},
+             [this, previous, wanted = parsed, refusal](const LinkEvent& event) {
                  *refusal = refusedPart(wanted, event.answer->settings);
                  if ((*refusal)->isEmpty()) {
                      m_inForce = wanted;

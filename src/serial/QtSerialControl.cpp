@@ -1,5 +1,6 @@
 #include "QtSerialControl.h"
 
+#include "ControlRefusals.h"
 #include "DeviceInfo.h"
 #include "DeviceSettingsCheck.h"
 #include "ModemLines.h"
@@ -36,31 +37,22 @@ QString QtSerialControl::label() const {
 }
 
 void QtSerialControl::setCommPort(qint16 port) {
-    if (port < kFirstPort || port > kLastPort)
-        throw SerialError(
-            QStringLiteral("COM%1: there is no such port (the ports are COM1 to COM16)").arg(port));
-    if (PortOpen())
-        throw SerialError(label() + QStringLiteral(": the port number cannot change while the "
-                                                   "port is open"));
+    checkPortNumberChange(port, PortOpen(), label());
     m_commPort = port;
 }
 
 void QtSerialControl::setSettings(const QString& settings) {
-    QString problem;
-    const auto parsed = parseLineSettings(settings, &problem);
-    if (!parsed)
-        throw SerialError(QStringLiteral("%1: \"%2\" is not a valid setting: %3")
-                              .arg(label(), settings, problem));
+    const LineSettings parsed = lineSettingsOf(settings, label());
     if (PortOpen()) {
-        const QString refused = applyLine(*parsed);
+        const QString refused = applyLine(parsed);
         if (!refused.isEmpty()) {
             applyLine(m_settings);
             throw SettingsRefused(
                 QStringLiteral("%1: the device refuses %2").arg(label(), refused));
         }
-        m_inForce = *parsed;
+        m_inForce = parsed;
     }
-    m_settings = *parsed;
+    m_settings = parsed;
 }
 
 void QtSerialControl::setHandshaking(qint32 mode) {
