@@ -1,5 +1,7 @@
 #include "DuplinkProcess.h"
 
+#include "EndsWithTheTest.h"
+
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
@@ -34,6 +36,7 @@ void DuplinkProcess::setPortDevice(int port, const QString& device) {
 
 bool DuplinkProcess::start() {
     m_duplink.setProcessEnvironment(m_environment);
+    endsWithTheTest(m_duplink);
     m_duplink.start(QStringLiteral(DUPLINK_PATH), {});
     return m_duplink.waitForStarted(5000);
 }

@@ -1,5 +1,7 @@
 #include "ModemSimulator.h"
 
+#include "EndsWithTheTest.h"
+
 #include <QDeadlineTimer>
 #include <QDir>
 
@@ -11,6 +13,7 @@ ModemSimulator::ModemSimulator(const QStringList& options, int lines, const QStr
         links << folder.filePath(QStringLiteral("com%1").arg(n));
         arguments << QStringLiteral("--link") << links.last();
     }
+    endsWithTheTest(m_process);
     m_process.start(QStringLiteral(MODEM_SIM_PATH), arguments);
     if (!m_process.waitForStarted(5000))
         return;

@@ -1,5 +1,6 @@
 #include "Ser2NetServer.h"
 
+#include "EndsWithTheTest.h"
 #include "PtyModemLines.h"
 
 #include <QDeadlineTimer>
@@ -77,6 +78,7 @@ bool Ser2NetServer::start() {
     }
     m_process.setProcessEnvironment(environment);
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    endsWithTheTest(m_process);
     m_process.start(ser2netProgram(),
                     {QStringLiteral("-n"), QStringLiteral("-d"), QStringLiteral("-c"),
                      config.fileName(), QStringLiteral("-P"),
