@@ -1,6 +1,7 @@
 #include "LogView.h"
 
 #include "log/LogAccessible.h"
+#include "log/LogScrollBar.h"
 #include "text/AnsiCodePage.h"
 
 #include <QAccessible>
@@ -36,6 +37,7 @@ void notify(QAccessibleEvent&& event) {
 
 LogView::LogView(QWidget* parent) : QAbstractScrollArea(parent) {
     LogAccessible::install();
+    setVerticalScrollBar(new LogScrollBar(this));
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setFocusPolicy(Qt::StrongFocus);
@@ -62,6 +64,7 @@ void LogView::appendBytes(const QByteArray& bytes) {
     // A CR at the end may be joined by the LF that comes now: the line before then changes too.
     const bool lastIsCr = end > 0 && m_text.bytes().at(end - 1) == '\r';
     forgetLayoutsFrom(m_text.lineCount() - (lastIsCr ? 2 : 1));
+    const LogScrollBar::Batch scrolling(static_cast<LogScrollBar*>(verticalScrollBar()));
     m_text.append(bytes);
     if (QAccessible::isActive() && !bytes.isEmpty())
         notify(QAccessibleTextInsertEvent(this, int(end), ansi::decode(bytes)));

@@ -64,6 +64,7 @@ private slots:
     void init() { m_view = makeView(); }
     void cleanup() { m_view.reset(); }
     void appendingKeepsEveryByteAndShowsTheNewest();
+    void theScrollBarRedrawsOnlyWhenItsLookChanges();
     void typingEditsAtTheCaretWhileAppendsGoToTheEnd();
     void selectionAndCopySpanAppends();
     void caretMovesByCharacterLineAndPage();
@@ -120,6 +121,54 @@ void LogViewTest::appendingKeepsEveryByteAndShowsTheNewest() {
     v.appendBytes(hex + "\r\n");
     QCOMPARE(v.verticalScrollBar()->value(), v.lineCount() - 2);
     QVERIFY(caretInView());
+}
+
+// Counts the paint events a widget gets.
+class PaintCounter : public QObject {
+public:
+    explicit PaintCounter(QWidget* widget) { widget->installEventFilter(this); }
+    int count = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        count += event->type() == QEvent::Paint;
+        return false;
+    }
+};
+
+void LogViewTest::theScrollBarRedrawsOnlyWhenItsLookChanges() {
+    LogView& v = *m_view;
+    QScrollBar* bar = v.verticalScrollBar();
+    PaintCounter paints(bar);
+    // A short log grows: the slider shrinks and moves down.
+    v.appendBytes(lines(0, 12));
+    QApplication::processEvents();
+    int before = paints.count;
+    v.appendBytes(lines(12, 30));
+    QApplication::processEvents();
+    QVERIFY(paints.count > before);
+
+    // A long log grows at its end: the slider is as small as it gets and stays at the bottom.
+    v.appendBytes(lines(30, 5000));
+    QApplication::processEvents();
+    before = paints.count;
+    for (int i = 0; i < 10; ++i) {
+        v.appendBytes(lines(5000 + i, 5001 + i));
+        QApplication::processEvents();
+    }
+    QCOMPARE(paints.count, before);
+    QCOMPARE(bar->value(), bar->maximum());
+    QVERIFY(caretInView());
+
+    // Scrolled up by the user, then back down by an append.
+    bar->setValue(bar->maximum() / 2);
+    QApplication::processEvents();
+    QVERIFY(paints.count > before);
+    before = paints.count;
+    v.appendBytes(lines(6000, 6001));
+    QApplication::processEvents();
+    QVERIFY(paints.count > before);
+    QCOMPARE(bar->value(), bar->maximum());
 }
 
 void LogViewTest::typingEditsAtTheCaretWhileAppendsGoToTheEnd() {
