@@ -103,8 +103,28 @@ DeviceInfo deviceInfo(const QString& path) {
     return infoAmong(path, QSerialPortInfo::availablePorts());
 }
 
+namespace {
+
+// Whether the system may know an adapter behind any of the ports' devices. Listing the serial
+// devices reads every tty's attributes, several milliseconds at each start; a pseudo-terminal
+// is never among them.
+bool anyAdapterToLookUp() {
+    for (qint16 n = kFirstPort; n <= kLastPort; ++n) {
+        const QString device = deviceForPort(n);
+        if (isNetworkDevice(device))
+            continue;
+        const QString resolved = QFileInfo(device).canonicalFilePath();
+        if (!resolved.isEmpty() && !resolved.startsWith(QLatin1String("/dev/pts/")))
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
 QStringList describePorts() {
-    const QList<QSerialPortInfo> ports = QSerialPortInfo::availablePorts();
+    const QList<QSerialPortInfo> ports =
+        anyAdapterToLookUp() ? QSerialPortInfo::availablePorts() : QList<QSerialPortInfo>{};
     QStringList descriptions;
     for (qint16 n = kFirstPort; n <= kLastPort; ++n) {
         const QString device = deviceForPort(n);
