@@ -169,9 +169,17 @@ void LogView::removeForward() {
 
 // Layout, painting and scrolling
 
+// Kerning and ligatures are cosmetic in the scripts an 8-bit log holds, and shaping was half of
+// laying out a tick's line; scripts that need shaping still get it.
+QFont LogView::layoutFont() const {
+    QFont f = font();
+    f.setStyleStrategy(QFont::PreferNoShaping);
+    return f;
+}
+
 std::unique_ptr<QTextLayout> LogView::layOut(int line) const {
-    auto layout =
-        std::make_unique<QTextLayout>(ansi::decode(m_text.lineBytes(line)), font(), viewport());
+    auto layout = std::make_unique<QTextLayout>(ansi::decode(m_text.lineBytes(line)), layoutFont(),
+                                                viewport());
     QTextOption option;
     option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     option.setTabStopDistance(kTabStop);

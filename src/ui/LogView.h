@@ -89,6 +89,7 @@ private:
     void caretMoved();
 
     // Layout of the lines in view.
+    QFont layoutFont() const;
     std::unique_ptr<QTextLayout> layOut(int line) const;
     // The line's layout, kept from one call to the next until the line or the width changes.
     const QTextLayout& layoutOf(int line) const;
