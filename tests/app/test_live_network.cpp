@@ -1,3 +1,4 @@
+#include "DuplinkProcess.h"
 #include "LiveWindow.h"
 #include "ModemSimulator.h"
 #include "PtyModemLines.h"
@@ -36,6 +37,7 @@ private slots:
     void theServerGoingAwayAndComingBack();
     void anAddressNobodyAnswersNeverFreezesTheWindow();
     void relayingBetweenALocalAndANetworkPort();
+    void theProgramItselfOnAnRfc2217Port();
 
 private:
     void startWindow(const QString& port1, const QString& port2);
@@ -158,6 +160,25 @@ void LiveNetworkTest::relayingBetweenALocalAndANetworkPort() {
     const auto out = crossTraffic(far, local, data[0], data[1]);
     QVERIFY(out[0] == data[0]);
     QVERIFY(out[1] == data[1]);
+}
+
+// The duplink executable as a user starts it: it identifies the modem through ser2net, its DTR
+// reaches the far line, and it connects and asks again when the server comes back.
+void LiveNetworkTest::theProgramItselfOnAnRfc2217Port() {
+    PtyPair far;
+    const quint16 tcp = m_server->serve(far.slavePath(), true);
+    QVERIFY(m_server->start());
+    DuplinkProcess duplink;
+    duplink.setPortDevice(1, QStringLiteral("rfc2217://127.0.0.1:%1").arg(tcp));
+    QVERIFY(duplink.start());
+    QCOMPARE(far.read(5, 10000), QByteArray("ATI3\r"));
+    const int pty = PtyModemLines::indexOfSlave(far.slavePath().toStdString());
+    QTRY_VERIFY_WITH_TIMEOUT(m_lines->outputs(pty).dtr, 3000);
+
+    m_server->stop();
+    QVERIFY(m_server->start());
+    QCOMPARE(far.read(5, 10000), QByteArray("ATI3\r"));
+    QCOMPARE(duplink.terminate(), 0);
 }
 
 QTEST_MAIN(LiveNetworkTest)
