@@ -100,12 +100,21 @@ void LiveNetworkTest::aModemBehindRfc2217() {
     QTRY_VERIFY(::tcgetattr(fd, &far) == 0 && cfgetospeed(&far) == B115200);
     ::close(fd);
 
-    // The far line's DSR and DCD light the lamps (the server looks at them once a second);
-    // the RTS box reaches the far line.
+    // The far line's CTS, DSR and DCD light the lamps (the server looks at them once a second),
+    // then three rings light RI; the RTS box reaches the far line.
     const int pty = PtyModemLines::indexOfSlave(m_modem->device(1).toStdString());
-    m_lines->setInputs(pty, false, true, true);
+    m_lines->setInputs(pty, true, true, true);
+    QTRY_COMPARE_WITH_TIMEOUT(lamp("Shape2_2"), kGreen, 4000);
     QTRY_COMPARE_WITH_TIMEOUT(lamp("Shape2_3"), kGreen, 4000);
     QTRY_COMPARE_WITH_TIMEOUT(lamp("Shape2_4"), kGreen, 4000);
+    QVERIFY(lamp("Shape2_5") != kGreen);
+    for (int ring = 0; ring < 3; ++ring) {
+        m_lines->setRing(pty, true);
+        QTest::qWait(1500);
+        m_lines->setRing(pty, false);
+        QTest::qWait(1500);
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(lamp("Shape2_5"), kGreen, 3000);
     m_window->find<QCheckBox>("Check1")->click();
     QTRY_VERIFY_WITH_TIMEOUT(m_lines->outputs(pty).rts, 3000);
 }
