@@ -5,6 +5,7 @@
 #include "BenchRun.h"
 #include "ModemText.h"
 #include "Report.h"
+#include "ShownLog.h"
 #include "text/AnsiCodePage.h"
 #include "text/TextConversions.h"
 #include "ui/LogView.h"
@@ -21,8 +22,6 @@
 
 namespace {
 
-// The size of Terminal 1's log in the window.
-constexpr QSize kLogSize(580, 166);
 constexpr qint64 kKilobyte = 1024;
 constexpr qint64 kMegabyte = 1000 * 1000;
 
@@ -69,14 +68,6 @@ QByteArray filledLog(qint64 size, bool hex) {
     return log;
 }
 
-void showAndSettle(QWidget& widget) {
-    widget.resize(kLogSize);
-    widget.show();
-    while (!(widget.windowHandle() && widget.windowHandle()->isExposed()))
-        QApplication::processEvents();
-    QApplication::processEvents();
-}
-
 struct TickTimes {
     double medianMs = 0;
     double maxMs = 0;
@@ -98,7 +89,7 @@ TickTimes timeTicks(int ticks, const std::function<void(const QByteArray&)>& tic
 
 TickTimes measureLogView(qint64 holding, bool hex, int ticks) {
     LogView log;
-    showAndSettle(log);
+    bench::showAndSettle(log);
     log.appendBytes(filledLog(holding, hex));
     QApplication::processEvents();
     return timeTicks(
@@ -112,7 +103,7 @@ TickTimes measureLogView(qint64 holding, bool hex, int ticks) {
 
 TickTimes measureStock(Method method, qint64 holding, bool hex, int ticks) {
     QPlainTextEdit edit;
-    showAndSettle(edit);
+    bench::showAndSettle(edit);
     edit.setPlainText(ansi::decode(filledLog(holding, hex)));
     edit.moveCursor(QTextCursor::End);
     QApplication::processEvents();
@@ -199,8 +190,8 @@ int main(int argc, char** argv) {
                        "offscreen. A tick appends 1 KB received (modem text, or random bytes "
                        "logged as hex and a line end), puts the caret at the end and repaints the "
                        "viewport; medians after three warm-up ticks.")
-            .arg(kLogSize.width())
-            .arg(kLogSize.height()));
+            .arg(bench::kLogSize.width())
+            .arg(bench::kLogSize.height()));
 
     if (!only.isEmpty())
         return report.finish();

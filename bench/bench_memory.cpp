@@ -6,6 +6,7 @@
 #include "ModemText.h"
 #include "ProcessUsage.h"
 #include "Report.h"
+#include "ShownLog.h"
 #include "text/AnsiCodePage.h"
 #include "ui/LogView.h"
 
@@ -17,7 +18,6 @@
 
 namespace {
 
-constexpr QSize kLogSize(580, 166);
 // What a port receiving 1.5 MB/s brings to one tick of the poll loop.
 constexpr qsizetype kTickBytes = 150 * 1000;
 const QString kLogView = QStringLiteral("logview");
@@ -25,14 +25,6 @@ const QString kStock = QStringLiteral("plaintext");
 
 qint64 textSize() {
     return bench::fullOrQuick<qint64>(50, 10) * 1000 * 1000;
-}
-
-void showAndSettle(QWidget& widget) {
-    widget.resize(kLogSize);
-    widget.show();
-    while (!(widget.windowHandle() && widget.windowHandle()->isExposed()))
-        QApplication::processEvents();
-    QApplication::processEvents();
 }
 
 // In the child: fills one log tick by tick and reports what it cost.
@@ -43,7 +35,7 @@ int measureIn(const QString& kind) {
     QPlainTextEdit stock;
     LogView log;
     QWidget& shown = kind == kLogView ? static_cast<QWidget&>(log) : stock;
-    showAndSettle(shown);
+    bench::showAndSettle(shown);
 
     const qint64 before = usage::residentBytes();
     qint64 held = 0;
