@@ -1,5 +1,6 @@
 # Builds every layer check, given as target|header|expected: "builds" must build, "refused"
-# must fail because the header cannot be found from that layer.
+# must fail because the header cannot be found from that layer, "climbs" must fail the layer's
+# include check.
 foreach(check IN LISTS CHECKS)
     if(check STREQUAL "")
         continue()
@@ -13,6 +14,12 @@ foreach(check IN LISTS CHECKS)
     if(expected STREQUAL "builds")
         if(NOT status EQUAL 0)
             message(FATAL_ERROR "${target}: a downward include failed\n${output}")
+        endif()
+    elseif(expected STREQUAL "climbs")
+        string(FIND "${output}" "includes \"${header}\" from outside its layer" found)
+        if(status EQUAL 0 OR found EQUAL -1)
+            message(FATAL_ERROR "${target}: ${header} was not refused as past the layer\n"
+                                "${output}")
         endif()
     else()
         string(FIND "${output}" "${header}: No such file or directory" found)

@@ -1,0 +1,26 @@
+# Fails when a file of a layer reaches a header outside its own folder by a quoted path relative
+# to itself ("../terminal/Product.h"): the compiler finds such a header next to the file before it
+# looks at any include root, so the layer's include root alone would not stop it.
+#   FOLDER: the layer's folder; STAMP: the file to touch when every include stays inside.
+file(GLOB_RECURSE sources "${FOLDER}/*.h" "${FOLDER}/*.cpp")
+get_filename_component(folder "${FOLDER}" ABSOLUTE)
+set(problems "")
+foreach(source IN LISTS sources)
+    file(STRINGS "${source}" includes REGEX "^[ \t]*#[ \t]*include[ \t]*\"")
+    get_filename_component(directory "${source}" DIRECTORY)
+    foreach(line IN LISTS includes)
+        string(REGEX REPLACE "^[ \t]*#[ \t]*include[ \t]*\"([^\"]*)\".*" "\\1" header "${line}")
+        get_filename_component(reached "${directory}/${header}" ABSOLUTE)
+        if(EXISTS "${reached}")
+            file(RELATIVE_PATH inside "${folder}" "${reached}")
+            if(inside MATCHES "^\\.\\./")
+                file(RELATIVE_PATH name "${folder}" "${source}")
+                string(APPEND problems "\n  ${name} includes \"${header}\" from outside its layer")
+            endif()
+        endif()
+    endforeach()
+endforeach()
+if(problems)
+    message(FATAL_ERROR "A layer reaches past its folder:${problems}")
+endif()
+file(TOUCH "${STAMP}")
