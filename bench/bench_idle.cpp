@@ -6,9 +6,9 @@
 
 #include "BenchRun.h"
 #include "ChildRun.h"
-#include "LiveProgram.h"
+#include "LiveWindow.h"
 #include "ProcessUsage.h"
-#include "PtyLink.h"
+#include "PtyPair.h"
 #include "Report.h"
 
 #include <QApplication>
@@ -56,9 +56,9 @@ int measureIn(const QString& mode) {
         reportCpuOver(seconds() * 1000);
         return 0;
     }
-    PtyLink a;
-    PtyLink b;
-    LiveProgram duplink(a, b);
+    PtyPair a;
+    PtyPair b;
+    LiveWindow duplink(a, b);
     duplink.start();
     if (!duplink.waitPastIdentification(a, b) || !duplink.port1.PortOpen() ||
         !duplink.port2.PortOpen())
@@ -74,7 +74,7 @@ public:
     PtyChurn() {
         m_thread = std::thread([this] {
             while (!m_stop) {
-                PtyLink passing;
+                PtyPair passing;
                 std::this_thread::sleep_for(std::chrono::milliseconds(100));
             }
         });

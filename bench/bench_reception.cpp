@@ -5,10 +5,10 @@
 #include "BenchRun.h"
 #include "ClickProbe.h"
 #include "EventTiming.h"
-#include "LiveProgram.h"
+#include "LiveWindow.h"
 #include "PacedFeed.h"
 #include "ProcessUsage.h"
-#include "PtyLink.h"
+#include "PtyPair.h"
 #include "Report.h"
 #include "StallWatch.h"
 #include "ui/LogView.h"
@@ -43,9 +43,9 @@ int main(int argc, char** argv) {
 
     Report report(QStringLiteral("Reception: both ports at 1.5 MB/s until each log holds %1")
                       .arg(bench::megabytes(double(target))));
-    PtyLink a;
-    PtyLink b;
-    LiveProgram duplink(a, b);
+    PtyPair a;
+    PtyPair b;
+    LiveWindow duplink(a, b);
     duplink.start();
     if (!a.isValid() || !b.isValid() || !duplink.waitPastIdentification(a, b)) {
         report.addGoal(QStringLiteral("The ports open"), QStringLiteral("no"), false);

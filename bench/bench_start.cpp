@@ -3,15 +3,9 @@
 // benchmark started and timed the same way, offscreen.
 
 #include "BenchRun.h"
-#include "PtyLink.h"
+#include "PtyPair.h"
 #include "Report.h"
-#include "app/DesktopSeams.h"
-#include "app/Program.h"
-#include "app/TerminationSignals.h"
-#include "serial/PortControl.h"
-#include "serial/SystemDeviceWatch.h"
-#include "terminal/Clock.h"
-#include "ui/Form1.h"
+#include "app/WholeProgram.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -63,26 +57,13 @@ void announceShown(QWidget& window, Steps& steps) {
 
 int startDuplink(int argc, char** argv) {
     Steps steps;
-    // As main() does it.
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Duplink"));
-    QApplication::setDesktopFileName(QStringLiteral("duplink"));
     steps.done("QApplication");
-    Form1 form;
-    QApplication::setWindowIcon(form.windowIcon());
-    steps.done("Form1_built");
-    PortControl port1;
-    PortControl port2;
-    Clock clock;
-    SystemDeviceWatch devices;
-    Program program(form, port1, port2, devices, clock, desktopSeams(&form));
-    closeOnTerminationSignals(&form);
-    steps.done("Program_built");
-    program.Form_Load();
-    steps.done("Form_Load");
-    clock.followRealTime();
-    form.show();
-    announceShown(form, steps);
+    WholeProgram duplink;
+    steps.done("WholeProgram_built");
+    duplink.start();
+    steps.done("started");
+    announceShown(duplink.form, steps);
     return 0;
 }
 
@@ -155,8 +136,8 @@ int main(int argc, char** argv) {
 
     QCoreApplication app(argc, argv);
     // The program's ports on two ptys and its data folder in a temporary one, kept for all runs.
-    PtyLink a;
-    PtyLink b;
+    PtyPair a;
+    PtyPair b;
     QTemporaryDir dataRoot;
     qputenv("ProgramFiles", QFile::encodeName(dataRoot.path()));
     qputenv("DUPLINK_COM1", QFile::encodeName(a.slavePath()));

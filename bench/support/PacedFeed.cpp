@@ -1,7 +1,7 @@
 #include "PacedFeed.h"
 
 #include "ModemText.h"
-#include "PtyLink.h"
+#include "PtyPair.h"
 
 #include <QByteArray>
 
@@ -13,7 +13,7 @@ namespace {
 constexpr auto kPeriod = std::chrono::milliseconds(5);
 }
 
-PacedFeed::PacedFeed(PtyLink& first, PtyLink& second, double bytesPerSecond, qint64 total)
+PacedFeed::PacedFeed(PtyPair& first, PtyPair& second, double bytesPerSecond, qint64 total)
     : m_links{&first, &second}, m_rate(bytesPerSecond), m_total(total) {}
 
 PacedFeed::~PacedFeed() {

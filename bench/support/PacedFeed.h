@@ -6,14 +6,14 @@
 #include <atomic>
 #include <thread>
 
-class PtyLink;
+class PtyPair;
 
 // Two devices sending modem text at a steady rate, each into its pty master, until each has
 // sent `total` bytes; whatever the program sends back is read and thrown away. A program that
 // does not keep up makes the pty refuse bytes, which are owed and sent as soon as it takes them.
 class PacedFeed {
 public:
-    PacedFeed(PtyLink& first, PtyLink& second, double bytesPerSecond, qint64 total);
+    PacedFeed(PtyPair& first, PtyPair& second, double bytesPerSecond, qint64 total);
     ~PacedFeed();
     PacedFeed(const PacedFeed&) = delete;
     PacedFeed& operator=(const PacedFeed&) = delete;
@@ -27,7 +27,7 @@ public:
 private:
     void run();
 
-    std::array<PtyLink*, 2> m_links;
+    std::array<PtyPair*, 2> m_links;
     double m_rate;
     qint64 m_total;
     std::thread m_thread;

@@ -1,6 +1,6 @@
 #include "RelayPump.h"
 
-#include "PtyLink.h"
+#include "PtyPair.h"
 
 #include <QByteArray>
 
@@ -33,7 +33,7 @@ const QByteArray& pattern(int direction) {
 
 } // namespace
 
-RelayPump::RelayPump(PtyLink& first, PtyLink& second) : m_links{&first, &second} {
+RelayPump::RelayPump(PtyPair& first, PtyPair& second) : m_links{&first, &second} {
     pattern(0);
 }
 

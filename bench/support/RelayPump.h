@@ -7,14 +7,14 @@
 #include <mutex>
 #include <thread>
 
-class PtyLink;
+class PtyPair;
 
 // Random bytes, all 256 values, pumped into two pty masters at once as fast as the relay takes
 // them, and checked byte for byte as they come out of the other master. Direction 0 goes in at
 // the first link and out at the second; direction 1 the other way.
 class RelayPump {
 public:
-    RelayPump(PtyLink& first, PtyLink& second);
+    RelayPump(PtyPair& first, PtyPair& second);
     ~RelayPump();
     RelayPump(const RelayPump&) = delete;
     RelayPump& operator=(const RelayPump&) = delete;
@@ -35,7 +35,7 @@ private:
     void run(int side);
     void check(int direction, const char* data, qint64 size);
 
-    std::array<PtyLink*, 2> m_links;
+    std::array<PtyPair*, 2> m_links;
     std::array<std::thread, 2> m_threads;
     std::array<std::atomic<qint64>, 2> m_written{};
     std::array<std::atomic<qint64>, 2> m_delivered{};

@@ -1,27 +1,81 @@
 #include "LiveWindow.h"
 
-LiveWindow::LiveWindow(const QString& dataRoot) {
-    qputenv("ProgramFiles", QFile::encodeName(dataRoot.isEmpty() ? ownDataRoot.path() : dataRoot));
+#include "PtyPair.h"
+#include "ui/LogView.h"
+
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
+#include <QWindow>
+
+namespace {
+
+std::unique_ptr<WholeProgram> recordingProgram(const QString& dataRoot, QStringList& messages,
+                                               int& beeps) {
+    qputenv("ProgramFiles", QFile::encodeName(dataRoot));
     Seams seams;
-    seams.messageBox = [this](const QString&, const QString& text) {
+    seams.messageBox = [&messages](const QString&, const QString& text) {
         messages << text;
     };
     seams.chooseFolder = [](const QString&) {
         return QString();
     };
-    seams.beep = [this] {
+    seams.beep = [&beeps] {
         ++beeps;
     };
     seams.now = [] {
         return QDateTime::currentDateTime();
     };
-    program = std::make_unique<Program>(form, port1, port2, devices, clock, seams);
+    return std::make_unique<WholeProgram>(seams);
+}
+
+} // namespace
+
+LiveWindow::LiveWindow(const QString& dataRoot)
+    : m_whole(
+          recordingProgram(dataRoot.isEmpty() ? ownDataRoot.path() : dataRoot, messages, beeps)),
+      form(m_whole->form), port1(m_whole->port1), port2(m_whole->port2), clock(m_whole->clock),
+      program(&m_whole->program) {}
+
+LiveWindow::LiveWindow(PtyPair& port1Device, PtyPair& port2Device) : LiveWindow() {
+    // Read when the ports open, at start-up.
+    qputenv("DUPLINK_COM1", QFile::encodeName(port1Device.slavePath()));
+    qputenv("DUPLINK_COM2", QFile::encodeName(port2Device.slavePath()));
 }
 
 LiveWindow::~LiveWindow() = default;
 
 void LiveWindow::start() {
-    program->Form_Load();
-    clock.followRealTime();
-    form.show();
+    m_whole->start();
+    QElapsedTimer waited;
+    waited.start();
+    while (!(form.windowHandle() && form.windowHandle()->isExposed()) && waited.elapsed() < 5000)
+        runEventLoopFor(10);
+}
+
+bool LiveWindow::waitPastIdentification(PtyPair& port1Device, PtyPair& port2Device) {
+    QElapsedTimer waited;
+    waited.start();
+    while (channel(0).ModemState < 2 || channel(1).ModemState < 2) {
+        if (waited.elapsed() > 5000)
+            return false;
+        runEventLoopFor(20);
+    }
+    port1Device.drain();
+    port2Device.drain();
+    return true;
+}
+
+LogView* LiveWindow::log(int channel) const {
+    return find<LogView>(channel == 0 ? QStringLiteral("Text2") : QStringLiteral("Text6"));
+}
+
+TerminalChannel& LiveWindow::channel(int index) {
+    return program->terminal().channel(index);
+}
+
+void runEventLoopFor(int ms) {
+    QEventLoop loop;
+    QTimer::singleShot(ms, Qt::PreciseTimer, &loop, &QEventLoop::quit);
+    loop.exec();
 }

@@ -1,39 +1,54 @@
 #pragma once
 
-#include "app/Program.h"
-#include "serial/PortControl.h"
-#include "serial/SystemDeviceWatch.h"
-#include "terminal/Clock.h"
-#include "ui/Form1.h"
+#include "app/WholeProgram.h"
 
 #include <QStringList>
 #include <QTemporaryDir>
 
 #include <memory>
 
-// The program as main() builds it, in the test's process: the real window, the real serial
-// controls on whatever DUPLINK_COM1 and DUPLINK_COM2 name, the clock in real time. Only the
-// message boxes and the beep are recorded, and the data folder is a temporary one.
+class LogView;
+class PtyPair;
+struct TerminalChannel;
+
+// The whole program, built as main() builds it, in the test's or benchmark's process: the real
+// window, the real serial controls on whatever DUPLINK_COM1 and DUPLINK_COM2 name, the clock in
+// real time. Only the message boxes and the beep are recorded, and the data folder is a
+// temporary one.
 class LiveWindow {
 public:
     // The data folder goes under `dataRoot` when given, else under a temporary folder.
     explicit LiveWindow(const QString& dataRoot = {});
+    // Ports 1 and 2 on the two ptys' slaves.
+    LiveWindow(PtyPair& port1Device, PtyPair& port2Device);
     ~LiveWindow();
 
-    // Start-up, as main() runs it, with the window shown.
+    // Start-up, as main() runs it, with the window shown and exposed.
     void start();
+    // Runs the event loop until both channels are past asking their modem who it is, and
+    // throws away what they asked. False when that did not happen in time.
+    bool waitPastIdentification(PtyPair& port1Device, PtyPair& port2Device);
 
     template <class W> W* find(const QString& objectName) const {
         return form.findChild<W*>(objectName);
     }
+    LogView* log(int channel) const; // 0 or 1
+    TerminalChannel& channel(int index);
 
     QTemporaryDir ownDataRoot;
-    Form1 form;
-    PortControl port1;
-    PortControl port2;
-    SystemDeviceWatch devices;
-    Clock clock;
-    std::unique_ptr<Program> program;
     QStringList messages;
     int beeps = 0;
+
+private:
+    std::unique_ptr<WholeProgram> m_whole;
+
+public:
+    Form1& form;
+    PortControl& port1;
+    PortControl& port2;
+    Clock& clock;
+    Program* const program;
 };
+
+// Runs the event loop for `ms` milliseconds.
+void runEventLoopFor(int ms);

@@ -21,29 +21,42 @@ PtyPair::PtyPair() {
         m_master = m_slave = -1;
         return;
     }
-    termios raw{};
-    ::tcgetattr(m_slave, &raw);
-    ::cfmakeraw(&raw);
-    ::tcsetattr(m_slave, TCSANOW, &raw);
+    for (const int fd : {m_master, m_slave}) {
+        termios raw{};
+        ::tcgetattr(fd, &raw);
+        ::cfmakeraw(&raw);
+        ::tcsetattr(fd, TCSANOW, &raw);
+        // Not inherited by the programs a test or benchmark starts.
+        ::fcntl(fd, F_SETFD, FD_CLOEXEC);
+    }
+    ::fcntl(m_master, F_SETFL, ::fcntl(m_master, F_GETFL) | O_NONBLOCK);
     m_slavePath = QString::fromLocal8Bit(name);
 }
 
 PtyPair::~PtyPair() {
     closeMaster();
-    if (m_slave >= 0)
-        ::close(m_slave);
 }
 
 bool PtyPair::write(const QByteArray& bytes) {
     qsizetype done = 0;
     while (done < bytes.size()) {
         const ssize_t n = ::write(m_master, bytes.constData() + done, size_t(bytes.size() - done));
+        if (n > 0) {
+            done += n;
+            continue;
+        }
         if (n < 0 && errno != EINTR && errno != EAGAIN)
             return false;
-        if (n > 0)
-            done += n;
+        pollfd p{m_master, POLLOUT, 0};
+        ::poll(&p, 1, 100);
     }
     return true;
+}
+
+void PtyPair::drain() {
+    char buffer[65536];
+    while (::read(m_master, buffer, sizeof buffer) > 0) {
+    }
 }
 
 QByteArray PtyPair::read(qsizetype count, int timeoutMs) {

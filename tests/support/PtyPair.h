@@ -5,8 +5,9 @@
 
 #include <array>
 
-// A pseudo-terminal pair for tests: the test plays the device on the master side while the
-// program opens the slave like a serial port.
+// A pseudo-terminal pair for tests and benchmarks: the test plays the device on the master side
+// while the program opens the slave like a serial port. Both ends are raw; the master never
+// blocks, and neither end is inherited by the programs a test starts.
 class PtyPair {
 public:
     PtyPair();
@@ -18,8 +19,10 @@ public:
     QString slavePath() const { return m_slavePath; }
     int master() const { return m_master; }
 
-    // Writes everything, waiting for room as needed.
+    // Writes everything, waiting for room as needed; false when the pty went away.
     bool write(const QByteArray& bytes);
+    // Discards whatever the program has written so far.
+    void drain();
     // Reads until `count` bytes came or `timeoutMs` passed.
     QByteArray read(qsizetype count, int timeoutMs = 2000);
     // Plays a device that goes away.
