@@ -3,10 +3,10 @@
 // same ptys, with the same pump and the same byte-for-byte check.
 
 #include "BenchRun.h"
-#include "LiveProgram.h"
+#include "LiveWindow.h"
 #include "PortLossWatch.h"
 #include "ProcessUsage.h"
-#include "PtyLink.h"
+#include "PtyPair.h"
 #include "RelayPump.h"
 #include "Report.h"
 
@@ -60,7 +60,7 @@ struct Outcome {
 };
 
 // The relay as a process of its own, on the two ptys' slaves.
-std::unique_ptr<QProcess> startProcess(Relay r, const PtyLink& a, const PtyLink& b) {
+std::unique_ptr<QProcess> startProcess(Relay r, const PtyPair& a, const PtyPair& b) {
     QString program = QStringLiteral("socat");
     QStringList arguments;
     if (r == Relay::Jpnevulator) {
@@ -75,7 +75,7 @@ std::unique_ptr<QProcess> startProcess(Relay r, const PtyLink& a, const PtyLink&
     } else {
         if (r == Relay::SocatHex)
             arguments << QStringLiteral("-x");
-        for (const PtyLink* l : {&a, &b})
+        for (const PtyPair* l : {&a, &b})
             arguments << QStringLiteral("GOPEN:%1,raw,echo=0").arg(l->slavePath());
     }
     auto process = std::make_unique<QProcess>();
@@ -89,7 +89,7 @@ std::unique_ptr<QProcess> startProcess(Relay r, const PtyLink& a, const PtyLink&
 
 // The program in transmit mode on the two ptys, its ports watched for being given up.
 struct DuplinkRelay {
-    DuplinkRelay(PtyLink& a, PtyLink& b, Relay r)
+    DuplinkRelay(PtyPair& a, PtyPair& b, Relay r)
         : program(a, b), watch1(program.port1, QStringLiteral("port 1")),
           watch2(program.port2, QStringLiteral("port 2")) {
         program.start();
@@ -105,7 +105,7 @@ struct DuplinkRelay {
         return QStringList{watch1.account(), watch2.account()}.join(QLatin1Char(' ')).trimmed();
     }
 
-    LiveProgram program;
+    LiveWindow program;
     PortLossWatch watch1;
     PortLossWatch watch2;
     bool started = false;
@@ -113,8 +113,8 @@ struct DuplinkRelay {
 
 Outcome measure(Relay r, int seconds) {
     Outcome outcome;
-    PtyLink a;
-    PtyLink b;
+    PtyPair a;
+    PtyPair b;
     if (!a.isValid() || !b.isValid()) {
         outcome.problem = QStringLiteral("no pty");
         return outcome;
@@ -214,9 +214,36 @@ QString rateText(double bytesPerSecond) {
 
 } // namespace
 
+// The long run: Duplink alone, relaying as text for SOAK_SECONDS (600 unless set), and what it
+// holds in memory at the end.
+int soak() {
+    const int seconds = qEnvironmentVariableIntValue("SOAK_SECONDS") > 0
+                            ? qEnvironmentVariableIntValue("SOAK_SECONDS")
+                            : 600;
+    Report report(QStringLiteral("Relay soak: random bytes both ways at once, logged as text"));
+    report.setColumns({QStringLiteral("Seconds"), QStringLiteral("Port 1 to 2, MB/s"),
+                       QStringLiteral("Port 2 to 1, MB/s"), QStringLiteral("Resident at the end"),
+                       QStringLiteral("Peak resident"), QStringLiteral("Byte-exact")});
+    bench::progress(QStringLiteral("soak, %1 s").arg(seconds));
+    const Outcome o = measure(Relay::DuplinkText, seconds);
+    QString exact = o.exact ? QStringLiteral("yes") : QStringLiteral("no");
+    if (!o.problem.isEmpty())
+        exact += QStringLiteral(": ") + o.problem;
+    report.addRow({QString::number(seconds), rateText(o.rate[0]), rateText(o.rate[1]),
+                   bench::megabytes(double(usage::residentBytes())),
+                   bench::megabytes(double(usage::peakResidentBytes())), exact});
+    report.addNote(QStringLiteral("Both logs keep everything relayed, so memory grows with the "
+                                  "run's length."));
+    report.addGoal(QStringLiteral("Relayed byte-exact each way, no port lost"),
+                   o.exact ? QStringLiteral("yes") : QStringLiteral("no"), o.exact);
+    return report.finish();
+}
+
 int main(int argc, char** argv) {
     bench::useOffscreenPlatform();
     QApplication app(argc, argv);
+    if (app.arguments().value(1) == QLatin1String("soak"))
+        return soak();
     const int seconds = bench::fullOrQuick(30, 5);
 
     Report report(QStringLiteral("Transmit relay: random bytes both ways at once"));
