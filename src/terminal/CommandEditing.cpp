@@ -20,7 +20,7 @@ void Command3_Click(TerminalChannel& ch) {
         v.appendToLog("COM" + QByteArray::number(ch.MSComm.CommPort()) + ": ");
     }
     v.moveLogCaretToEnd();
-    ch.SendPending = 1;
+    ch.SendPending = SendPendings::Waiting;
 }
 
 void Command4_Click(TerminalChannel& ch) {

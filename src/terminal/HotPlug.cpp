@@ -53,7 +53,7 @@ void Terminal::portCameBack(TerminalChannel& ch) {
     ch.settings.SettingsText = ch.MSComm.Settings();
     COM_Events(ch);
     // Whatever is on the line now is asked who it is; a command waiting goes out after that.
-    ch.ModemState = 0;
+    ch.ModemState = ModemStates::NotAsked;
     showPortDetails();
 }
 

@@ -55,7 +55,7 @@ void Terminal::COM_Events(TerminalChannel& ch) {
         v.setRtsBoxVisible(false);
     } else {
         v.setRtsBoxVisible(true);
-        if (TransmitMode == 1 && m_transmit.option4Selected())
+        if (TransmitMode == TransmitModes::On && m_transmit.option4Selected())
             v.setRtsBoxVisible(false);
     }
     v.setLineLamp(LineRI, ch.LineEventHistory[3] == QLatin1String("666") ? kGreen : kOff);

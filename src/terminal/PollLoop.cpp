@@ -55,7 +55,7 @@ void Terminal::Timer1_Timer() {
         if (!ch->MSComm.PortOpen())
             ch->view.setFrameCaption(channelPrefix(*ch) + QStringLiteral("No Modem"));
     }
-    if (TransmitMode == 1) {
+    if (TransmitMode == TransmitModes::On) {
         transmit();
         return;
     }
@@ -66,18 +66,18 @@ void Terminal::Timer1_Timer() {
 }
 
 bool Terminal::identify(TerminalChannel& ch) {
-    if (!ch.MSComm.PortOpen() || ch.ModemState >= 2)
+    if (!ch.MSComm.PortOpen() || ch.ModemState >= ModemStates::Answered)
         return false;
-    if (ch.ModemState == 1) {
+    if (ch.ModemState == ModemStates::Asked) {
         const QByteArray answer = ch.MSComm.readBytes();
-        ch.ModemState = 2;
+        ch.ModemState = ModemStates::Answered;
         ch.view.setFrameCaption(channelPrefix(ch) + (answer.isEmpty()
                                                          ? QStringLiteral("No Modem")
                                                          : ansi::decode(cleanedAnswer(answer))));
         return true;
     }
     ch.MSComm.writeBytes("ATI3\r");
-    ch.ModemState = 1;
+    ch.ModemState = ModemStates::Asked;
     return true;
 }
 
@@ -144,7 +144,7 @@ void Terminal::portLost(TerminalChannel& ch) {
     const QByteArray rest = ch.MSComm.readBytes();
     if (rest.isEmpty())
         return;
-    if (TransmitMode == 1) {
+    if (TransmitMode == TransmitModes::On) {
         channel(ch.number == 1 ? 1 : 0).MSComm.writeBytes(rest);
         logRelayed(ch, rest);
     } else {
@@ -156,12 +156,12 @@ void Terminal::receiveAndSend(TerminalChannel& ch) {
     const QByteArray received = ch.MSComm.readBytes();
     if (!received.isEmpty())
         ch.view.appendToLog(asLogged(received, ch.view.hexFormatChecked()));
-    if (ch.SendPending != 1)
+    if (ch.SendPending != SendPendings::Waiting)
         return;
     // Taken from the boxes as they are now, not as they were when "Run" was pressed.
     QByteArray command = ansi::encode(ch.view.commandText());
     if (ch.view.endCodeChecked())
         command += ansi::encode(CharacterOfCode(CharacterCode(ch.view.endCodeText())));
     ch.MSComm.writeBytes(command);
-    ch.SendPending = 0;
+    ch.SendPending = SendPendings::None;
 }

@@ -78,7 +78,7 @@ void Terminal::Combo1_Click(TerminalChannel& ch, int index) {
     Q_UNUSED(index);
     if (ch.MSComm.PortOpen())
         attempt([&] { ch.MSComm.setPortOpen(false); });
-    ch.ModemState = 0;
+    ch.ModemState = ModemStates::NotAsked;
     ch.applyTimer.setEnabled(true);
 }
 

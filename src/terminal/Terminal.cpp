@@ -42,12 +42,12 @@ Terminal::Terminal(Clock& clock, Seams seams, ChannelParts one, ChannelParts two
 Terminal::~Terminal() = default;
 
 void Terminal::Command5_Click() {
-    TransmitMode = 1;
+    TransmitMode = TransmitModes::On;
     m_transmit.showTransmitMode(true);
 }
 
 void Terminal::Command2_Click() {
-    TransmitMode = 0;
+    TransmitMode = TransmitModes::Off;
     m_transmit.showTransmitMode(false);
     TerminalChannel& one = channel(0);
     TerminalChannel& two = channel(1);

@@ -48,7 +48,7 @@ public:
     void Command2_Click();
 
     Timer Timer1; // the poll loop, every 100 ms
-    qint16 TransmitMode = 0;
+    qint16 TransmitMode = TransmitModes::Off;
 
 private:
     // The poll loop.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Clock.h"
+#include "FlagValues.h"
 
 #include <QString>
 
@@ -23,9 +24,9 @@ struct TerminalChannel {
     SerialControl& MSComm;
     ChannelView& view;
     PortSettings& settings;
-    Timer applyTimer;       // Timer2 / Timer3: applies the setting fields once, after a pick
-    qint16 ModemState = 0;  // 0 not asked, 1 "ATI3" sent, 2 answer read
-    qint16 SendPending = 0; // 1 while a command waits for the next tick
+    Timer applyTimer; // Timer2 / Timer3: applies the setting fields once, after a pick
+    qint16 ModemState = ModemStates::NotAsked;
+    qint16 SendPending = SendPendings::None;
     // The codes of the last three line events, oldest first, and the three joined.
     std::array<QString, 4> LineEventHistory;
     // Why the port is closed, when it is: the last failure to open it, or its loss.
