@@ -113,6 +113,12 @@ void TextConversionsTest::everyByteSurvivesTheCharacterSet() {
     QCOMPARE(ansi::encode(text), all);
     QSet<QChar> distinct(text.begin(), text.end());
     QCOMPARE(distinct.size(), 256);
+    // The character of a code is the same set's, one character even for NUL; none outside it.
+    for (int b = 0; b < 256; ++b)
+        QCOMPARE(CharacterOfCode(qint16(b)), QString(text.at(b)));
+    QCOMPARE(CharacterOfCode(0).size(), 1);
+    QVERIFY(CharacterOfCode(-1).isEmpty());
+    QVERIFY(CharacterOfCode(256).isEmpty());
 }
 
 void TextConversionsTest::cyrillicMapsToItsCodes() {
