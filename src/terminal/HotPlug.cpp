@@ -53,7 +53,9 @@ void Terminal::portCameBack(TerminalChannel& ch) {
     ch.settings.SettingsText = ch.MSComm.Settings();
     COM_Events(ch);
     // Whatever is on the line now is asked who it is; a command waiting goes out after that.
-    ch.ModemState = ModemStates::NotAsked;
+    // Not while relaying: what the device says is the other side's, and "ATI3" would go into it.
+    ch.ModemState =
+        TransmitMode == TransmitModes::On ? ModemStates::Answered : ModemStates::NotAsked;
     showPortDetails();
 }
 

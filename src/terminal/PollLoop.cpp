@@ -11,6 +11,9 @@
 namespace {
 
 const QByteArray kCrLf = "\r\n";
+// The most of a modem's answer a frame caption shows; a device that streams at once gets the rest
+// into its log, so nothing is lost and no caption holds megabytes.
+constexpr qsizetype kAnswerShownAtMost = 256;
 constexpr qint64 kRelayBacklog = 256 * 1024;
 
 // The modem's answer to "ATI3" as the frame shows it: control characters and spaces become
@@ -69,8 +72,11 @@ bool Terminal::identify(TerminalChannel& ch) {
     if (!ch.MSComm.PortOpen() || ch.ModemState >= ModemStates::Answered)
         return false;
     if (ch.ModemState == ModemStates::Asked) {
-        const QByteArray answer = ch.MSComm.readBytes();
+        const QByteArray received = ch.MSComm.readBytes();
+        const QByteArray answer = received.left(kAnswerShownAtMost);
         ch.ModemState = ModemStates::Answered;
+        if (received.size() > answer.size())
+            ch.view.appendToLog(asLogged(received.mid(answer.size()), ch.view.hexFormatChecked()));
         ch.view.setFrameCaption(channelPrefix(ch) + (answer.isEmpty()
                                                          ? QStringLiteral("No Modem")
                                                          : ansi::decode(cleanedAnswer(answer))));

@@ -10,6 +10,7 @@ private slots:
     void identificationTakesTheFirstTicks();
     void answersAndHowTheyAreShown_data();
     void answersAndHowTheyAreShown();
+    void aDeviceThatStreamsAtOnceKeepsEveryByte();
     void aClosedPortOneLeavesTerminalTwoToBeIdentified();
     void receivedDataAsTextOrHex();
     void everyByteValueReachesTheLogUnaltered();
@@ -68,6 +69,19 @@ void PollLoopTest::answersAndHowTheyAreShown() {
     rig.port1.receive(answer);
     rig.tick();
     QCOMPARE(rig.view1.frameCaption, caption);
+}
+
+void PollLoopTest::aDeviceThatStreamsAtOnceKeepsEveryByte() {
+    TerminalRig rig;
+    rig.openBoth();
+    rig.tick();
+    const QByteArray flood = "\r\nModem 5\r\n" + QByteArray(4 << 20, 'x');
+    rig.port1.receive(flood);
+    rig.tick();
+    // The caption takes an answer's worth; the rest is received data.
+    QVERIFY(rig.view1.frameCaption.startsWith(QStringLiteral("Terminal 1: Modem 5  xxx")));
+    QVERIFY(rig.view1.frameCaption.size() < 300);
+    QCOMPARE(rig.view1.log, flood.mid(256));
 }
 
 void PollLoopTest::aClosedPortOneLeavesTerminalTwoToBeIdentified() {
@@ -326,6 +340,15 @@ void PollLoopTest::whatCameBeforeADeviceWentAwayIsKept() {
     QCOMPARE(rig.port1.written(), QByteArray("bye"));
     QCOMPARE(rig.view1.log, QByteArray("last words\r\nCOM2: bye"));
     QCOMPARE(rig.view2.log, QByteArray("bye"));
+    // A device that comes back while relaying is not asked who it is: its first words are
+    // relayed like any others.
+    rig.devices.change();
+    QVERIFY(rig.port2.PortOpen());
+    const QByteArray first(3000, 'f');
+    rig.port2.receive(first);
+    rig.tick();
+    QCOMPARE(rig.port1.written(), "bye" + first);
+    QVERIFY(!rig.port2.written().contains("ATI3"));
 }
 
 QTEST_MAIN(PollLoopTest)
