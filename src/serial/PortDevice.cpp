@@ -21,8 +21,9 @@ void usePortMap(const QMap<qint16, QString>& devices) {
 }
 
 bool isNetworkDevice(const QString& device) {
-    return device.startsWith(QLatin1String("rfc2217://")) ||
-           device.startsWith(QLatin1String("tcp://"));
+    // Scheme names are case-insensitive, as in any address.
+    return device.startsWith(QLatin1String("rfc2217://"), Qt::CaseInsensitive) ||
+           device.startsWith(QLatin1String("tcp://"), Qt::CaseInsensitive);
 }
 
 QString deviceForPort(qint16 n) {

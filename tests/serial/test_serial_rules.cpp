@@ -6,6 +6,7 @@
 #include "serial/PortMap.h"
 #include "serial/SerialControl.h"
 #include "serial/SerialError.h"
+#include "serial/network/NetworkAddress.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -70,6 +71,12 @@ void SerialRulesTest::environmentNamesAnyDevice() {
     qputenv("DUPLINK_COM5", "");
     QCOMPARE(deviceForPort(5), QStringLiteral("/dev/ttyUSB0"));
     qunsetenv("DUPLINK_COM5");
+    // A network address whatever the case of its scheme; a path that merely holds one is a path.
+    QVERIFY(isNetworkDevice(QStringLiteral("RFC2217://modem:7000")));
+    QVERIFY(isNetworkDevice(QStringLiteral("Tcp://modem:7000")));
+    QVERIFY(!isNetworkDevice(QStringLiteral("/tmp/rfc2217://modem:7000")));
+    const auto address = parseNetworkAddress(QStringLiteral("RFC2217://modem:7000"));
+    QVERIFY(address && address->rfc2217 && address->port == 7000);
 }
 
 void SerialRulesTest::portNumberText() {
