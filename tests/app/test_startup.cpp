@@ -419,30 +419,37 @@ void StartupTest::theWindowForwardsCommandEditing() {
 
 void StartupTest::terminationSignalsEndTheProgramNormally() {
     {
-        // Port 1 fails at start and its message box waits for a click; a signal must close it,
-        // and start-up runs to its end, leaving the window to be closed once.
+        // A refused setting's "It is unacceptable" waits for a click in the middle of the apply;
+        // a signal closes it and the window, which saves once. (The end-to-end test sends one
+        // to the program waiting on a start-up message.)
         Form1 form;
         FakeSerialControl port1;
         FakeSerialControl port2;
-        port1.failOpeningWith(QStringLiteral("COM1 (/dev/ttyS0): No such device"));
+        port1.refuseSettings(QStringLiteral("9600,n,7,1"));
         Clock clock;
         FakeDeviceWatch devices;
         Program program(form, port1, port2, devices, clock, desktopSeams(&form));
         closeOnTerminationSignals(&form);
+        program.Form_Load();
+        clock.advanceBy(100);
+        form.show();
         QSignalSpy saves(&program, &Program::settingsSaved);
-        bool boxShown = false;
+        QString shown;
         QTimer::singleShot(50, [&] {
-            boxShown = QApplication::activeModalWidget() != nullptr;
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
+                shown = box->text();
             ::raise(SIGTERM);
         });
-        program.Form_Load();
-        QVERIFY(boxShown);
-        QVERIFY(terminationRequested());
+        auto* dataBits = form.findChild<QComboBox*>(QStringLiteral("Combo1_3"));
+        dataBits->setCurrentIndex(dataBits->findText(QStringLiteral("7")));
+        emit dataBits->activated(dataBits->currentIndex());
         clock.advanceBy(100);
-        QVERIFY(port2.PortOpen());
-        QCOMPARE(saves.count(), 1); // the new defaults file
-        form.close();
-        QCOMPARE(saves.count(), 2);
+        QCOMPARE(shown, QStringLiteral("It is unacceptable"));
+        QVERIFY(terminationRequested());
+        QVERIFY(!form.isVisible());
+        QCOMPARE(saves.count(), 1);
+        clock.advanceBy(1000);
+        QCOMPARE(saves.count(), 1);
     }
     // A running window closes the normal way, saving once.
     WindowHarness h;
