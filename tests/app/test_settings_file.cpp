@@ -50,7 +50,6 @@ private slots:
     void aSaveKeepsTheLinkTheOwnerAndTheMode();
     void truncatedFileKeepsWhatItHas();
     void saveKeepsBytesPastTheLastRecord();
-    void unwritableFolderIsReported();
     void aFullDiskLeavesTheOldFileWhole();
     void aHugeFileIsNeitherReadNorCopied();
     void foldersTheRecordCannotHold();
@@ -220,20 +219,6 @@ void SettingsFileTest::saveKeepsBytesPastTheLastRecord() {
     QCOMPARE(QDir(m_folder).entryList(QDir::Files), QStringList{settingsFileName()});
 }
 
-void SettingsFileTest::unwritableFolderIsReported() {
-    // A regular file where the folder should be: no user, root included, can write there.
-    const QString blocker = m_folder + QStringLiteral("not-a-folder");
-    writeAll(blocker, "x");
-    const QString path = blocker + QDir::separator() + settingsFileName();
-    SettingsRecord r;
-    ResetSettings(r, m_folder, kNow);
-    const FileOutcome outcome = SaveSettings(r, path);
-    QVERIFY(!outcome.ok);
-    QVERIFY2(outcome.error.startsWith(QDir::toNativeSeparators(path) + QStringLiteral(": ")),
-             qPrintable(outcome.error));
-    QVERIFY(outcome.error.size() > path.size() + 2);
-}
-
 void SettingsFileTest::pathExistsTellsFoldersFromFiles() {
     writeAll(m_file, "x");
     QVERIFY(PathExists(m_folder));
@@ -295,10 +280,6 @@ void SettingsFileTest::foldersTheRecordCannotHold() {
     QCOMPARE(storableFolder(QStringLiteral("/home/jürgen/")), QString());
     QCOMPARE(storableFolder(QStringLiteral("/中/")), QString());
     QCOMPARE(storableFolder(QString(kMaxTextBytes + 1, QLatin1Char('x'))), QString());
-    SettingsRecord r;
-    ResetSettings(r, QStringLiteral("/home/jürgen/Duplink v.2.1/"), kNow);
-    QCOMPARE(r.ResultsFolder, QString());
-    QCOMPARE(r.CreatedFolder, QString());
 }
 
 void SettingsFileTest::aKillWhileSavingLeavesAWholeFile() {
