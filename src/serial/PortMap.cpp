@@ -7,6 +7,7 @@
 #include <QLocale>
 #include <QStringDecoder>
 
+#include <algorithm>
 #include <array>
 
 #ifdef Q_OS_UNIX
@@ -47,15 +48,16 @@ struct Entry {
 };
 using Entries = std::array<Entry, kLastPort + 1>;
 
+bool isControl(QChar c) {
+    return c.unicode() < 0x20 || c.unicode() == 0x7F;
+}
+
 // A text from the file as a message shows it: cut when long, control characters made visible
 // as '?' so that none of them reaches a terminal.
 QString shown(const QString& text) {
     constexpr qsizetype kLongest = 60;
     QString out = text.size() > kLongest ? text.left(kLongest) + QStringLiteral("...") : text;
-    for (QChar& c : out) {
-        if (c.unicode() < 0x20 || c.unicode() == 0x7F)
-            c = QLatin1Char('?');
-    }
+    std::replace_if(out.begin(), out.end(), isControl, QLatin1Char('?'));
     return out;
 }
 
@@ -76,14 +78,6 @@ int portOf(const QString& key) {
         n = n * 10 + (c - u'0');
     }
     return n >= kFirstPort && n <= kLastPort ? n : 0;
-}
-
-bool holdsControlCharacter(const QString& text) {
-    for (const QChar c : text) {
-        if (c.unicode() < 0x20 || c.unicode() == 0x7F)
-            return true;
-    }
-    return false;
 }
 
 void parseLine(const QByteArray& raw, qsizetype number, Entries& entries, Problems& problems) {
@@ -114,7 +108,7 @@ void parseLine(const QByteArray& raw, qsizetype number, Entries& entries, Proble
                          .arg(kLastPort));
     } else if (device.isEmpty()) {
         problems.add(QStringLiteral("line %1: COM%2 names no device").arg(number).arg(n));
-    } else if (holdsControlCharacter(device)) {
+    } else if (std::any_of(device.cbegin(), device.cend(), isControl)) {
         problems.add(QStringLiteral("line %1: COM%2's device %3 holds a control character")
                          .arg(number)
                          .arg(n)
