@@ -1,16 +1,26 @@
 #!/usr/bin/env bash
-# Fuzzes the settings file loader with libFuzzer (clang) for SECONDS seconds (default 60), from
-# the seed corpus in fuzz/corpus. Findings are left in build-fuzz/findings. A longer run:
+# Fuzzes the settings file loader and the port map reader with libFuzzer (clang), sharing
+# SECONDS seconds (default 60) between them, each from its seed corpus in fuzz/corpus. The
+# corpora grow in build-fuzz/corpus; findings are left in build-fuzz/findings. A longer run:
 #   tools/fuzz.sh 3600
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-60}
 cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
     -DDUPLINK_FUZZ=ON >/dev/null
-cmake --build build-fuzz -j "$(nproc)" --target fuzz_settings_loader
-corpus=build-fuzz/corpus
-mkdir -p "$corpus" build-fuzz/findings
-cp -n fuzz/corpus/settings_loader/* "$corpus"/
-# An allocation past 64 MB or a run past 2 s counts as a finding too.
-build-fuzz/fuzz/fuzz_settings_loader "$corpus" -max_total_time="$seconds" -malloc_limit_mb=64 \
-    -rss_limit_mb=1024 -timeout=2 -artifact_prefix=build-fuzz/findings/ -print_final_stats=1
+cmake --build build-fuzz -j "$(nproc)" --target fuzz_settings_loader fuzz_port_map_reader
+mkdir -p build-fuzz/findings
+
+# fuzz TARGET CORPUS SECONDS
+fuzz() {
+    local corpus=build-fuzz/corpus/$2
+    mkdir -p "$corpus"
+    cp -n fuzz/corpus/"$2"/* "$corpus"/
+    # An allocation past 64 MB or a run past 2 s counts as a finding too. (0 s would be no limit.)
+    build-fuzz/fuzz/"$1" "$corpus" -max_total_time="$(( $3 > 0 ? $3 : 1 ))" -malloc_limit_mb=64 \
+        -rss_limit_mb=1024 -timeout=2 -artifact_prefix=build-fuzz/findings/"$2"- \
+        -print_final_stats=1
+}
+half=$(( seconds / 2 ))
+fuzz fuzz_settings_loader settings_loader $(( seconds - half ))
+fuzz fuzz_port_map_reader port_map "$half"

@@ -10,6 +10,7 @@
 #include <system_error>
 
 #ifdef Q_OS_UNIX
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -46,18 +47,35 @@ QString writeAll(QFile& file, const QByteArray& content) {
 #endif
 }
 
+#ifdef Q_OS_UNIX
+// The new file takes the owner and mode of the one it replaces, as far as this user may give them.
+void keepOwnerAndMode(const QString& path, int fd) {
+    struct stat old {};
+    if (::stat(QFile::encodeName(path).constData(), &old) != 0 || !S_ISREG(old.st_mode))
+        return;
+    [[maybe_unused]] const int owned = ::fchown(fd, old.st_uid, old.st_gid);
+    ::fchmod(fd, old.st_mode & 07777);
+}
+#endif
+
 } // namespace
 
 QString replaceWholeFile(const QString& path, const QByteArray& content) {
-    QTemporaryFile temporary(path + QStringLiteral(".XXXXXX"));
+    // A link to a file is written through: the file it leads to is replaced, the link stays.
+    const QFileInfo info(path);
+    const QString file = info.isSymLink() && info.isFile() ? info.canonicalFilePath() : path;
+    QTemporaryFile temporary(file + QStringLiteral(".XXXXXX"));
     if (!temporary.open())
         return temporary.errorString();
+#ifdef Q_OS_UNIX
+    keepOwnerAndMode(file, temporary.handle());
+#endif
     QString error = writeAll(temporary, content);
     if (!error.isEmpty())
         return error;
     temporary.close();
     std::error_code renameError;
-    std::filesystem::rename(nativePath(temporary.fileName()), nativePath(path), renameError);
+    std::filesystem::rename(nativePath(temporary.fileName()), nativePath(file), renameError);
     if (renameError)
         return QString::fromLocal8Bit(renameError.message().c_str());
     temporary.setAutoRemove(false);

@@ -6,7 +6,8 @@
 // Each returns an empty text, or why it failed.
 
 // Replaces the file with `content` through a temporary file in the same folder that is
-// renamed over it only once every byte is on disk; on failure the old file is untouched.
+// renamed over it only once every byte is on disk; on failure the old file is untouched. The
+// new file keeps the old one's owner and mode; a link to a file is kept, and its file replaced.
 QString replaceWholeFile(const QString& path, const QByteArray& content);
 
 // Overwrites the start of an existing file with `content`, leaving the rest as it is.

@@ -73,9 +73,9 @@ QString portListing() {
                               "give one a number in %1:\n")
                    .arg(QDir::toNativeSeparators(portMapPath())) +
                unmapped;
-    for (const QString& problem : map.problems)
-        out += QStringLiteral("\nThe port map: ") + problem;
     if (!map.problems.isEmpty())
-        out += QLatin1Char('\n');
+        out += QStringLiteral("\nThe port map %1:\n").arg(QDir::toNativeSeparators(portMapPath()));
+    for (const QString& problem : map.problems)
+        out += QStringLiteral("  ") + problem + QLatin1Char('\n');
     return out;
 }

@@ -173,6 +173,7 @@ LoadOutcome LoadSettings(SettingsRecord& record, const QString& filePath, const 
     file.close();
 
     bool readable = outcome.unreadable.isEmpty();
+    bool productKnown = true;
     SettingsRecord loaded;
     const auto targets = fieldsOf(loaded);
     const auto fallbacks = fieldsOf(defaults);
@@ -183,6 +184,7 @@ LoadOutcome LoadSettings(SettingsRecord& record, const QString& filePath, const 
             break;
         case Decoded::Missing:
             outcome.incomplete = true;
+            productKnown = productKnown && n >= 2;
             std::visit([&](auto* to) { *to = *std::get<decltype(to)>(fallbacks[size_t(n)]); },
                        targets[size_t(n)]);
             break;
@@ -191,7 +193,12 @@ LoadOutcome LoadSettings(SettingsRecord& record, const QString& filePath, const 
             break;
         }
     }
-    if (readable) {
+    // Another product's or version's file, or one ending before it says whose it is, is no
+    // settings file of this program, though it may be something of value: it is kept as an
+    // unreadable one is. An empty file holds nothing to keep.
+    const bool ours = productKnown && loaded.ProductName == kProductName &&
+                      loaded.ProductVersion == kProductVersion;
+    if (readable && (ours || content.isEmpty())) {
         record = loaded;
         return outcome;
     }
@@ -199,7 +206,8 @@ LoadOutcome LoadSettings(SettingsRecord& record, const QString& filePath, const 
     outcome.recovered = true;
     outcome.incomplete = false;
     // The old file is kept beside the new one rather than deleted: it may be the user's only
-    // copy of settings that a permission slip made unreadable.
+    // copy of settings that a permission slip made unreadable. A link is moved aside whole, so
+    // that whatever it leads to is never overwritten.
     outcome.backup = moveAside(filePath);
     if (outcome.backup.isEmpty())
         QFile::remove(filePath);

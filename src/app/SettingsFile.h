@@ -53,8 +53,9 @@ struct LoadOutcome {
 
 // Reads the file into the record. A file that ends early keeps the fields it has and gives the
 // others their defaults; an unreadable one (a text longer than a record can hold, a file that
-// cannot be opened or is no regular file) is moved aside as a backup and replaced by the
-// defaults.
+// cannot be opened or is no regular file) and one that is not this product's and version's (or
+// ends before saying so) are moved aside as a backup and replaced by the defaults; only for
+// the unreadable one is `unreadable` set.
 LoadOutcome LoadSettings(SettingsRecord& record, const QString& filePath, const QString& DataFolder,
                          const QDateTime& now);
 

@@ -54,8 +54,7 @@ private slots:
     void init();
     void firstRunOnACleanMachine();
     void dataFolderFromTheEnvironment();
-    void anotherVersionOrAnUnreadableRecordGivesDefaultsSilently();
-    void aFileThatIsNoRegularFileIsKeptAsideAndReported();
+    void whatIsNoSettingsFileIsReplacedReportingOnlyTheUnreadable();
     void aShortFileIsCompletedOnDiskAtStart();
     void aFolderNameTheFileCannotHoldIsNeverStoredCorrupted();
     void storedFlowControlDoesNotSurviveARestart();
@@ -149,33 +148,20 @@ void StartupTest::dataFolderFromTheEnvironment() {
     QVERIFY(h.messages.isEmpty());
 }
 
-void StartupTest::anotherVersionOrAnUnreadableRecordGivesDefaultsSilently() {
-    for (const bool otherVersion : {true, false}) {
-        writeStoredSettings([](SettingsRecord& r) {
-            r.ProductVersion = QStringLiteral("v.2.0");
-            r.Channel[0].SettingsText = QStringLiteral("115200,n,8,1");
-        });
-        if (!otherVersion) {
-            writeStoredSettings(
-                [](SettingsRecord& r) { r.Channel[0].SettingsText = "19200,n,8,1"; });
-            QByteArray bytes = readFile(settingsFile());
-            bytes[11 * kRecordLength] = char(0x58); // a text length of 600
-            bytes[11 * kRecordLength + 1] = char(0x02);
-            writeFile(settingsFile(), bytes);
-        }
+void StartupTest::whatIsNoSettingsFileIsReplacedReportingOnlyTheUnreadable() {
+    // Another version's file gives the defaults without a word.
+    writeStoredSettings([](SettingsRecord& r) {
+        r.ProductVersion = QStringLiteral("v.2.0");
+        r.Channel[0].SettingsText = QStringLiteral("115200,n,8,1");
+    });
+    {
         WindowHarness h;
         h.start();
         QCOMPARE(h.port1.Settings(), QStringLiteral("9600,n,8,1"));
-        SettingsRecord defaults;
-        ResetSettings(defaults, dataFolder(), h.now);
-        QCOMPARE(readFile(settingsFile()), encodeSettings(defaults));
         QVERIFY(h.messages.isEmpty());
     }
-}
-
-void StartupTest::aFileThatIsNoRegularFileIsKeptAsideAndReported() {
-    // A FIFO would block the open for ever; it counts as unreadable and is moved aside.
-    QVERIFY(QDir().mkpath(dataFolder()));
+    // A FIFO would block the open for ever; it counts as unreadable, and that is said.
+    QVERIFY(QFile::remove(settingsFile()));
     QCOMPARE(::mkfifo(QFile::encodeName(settingsFile()).constData(), 0600), 0);
     WindowHarness h;
     h.start();
@@ -183,9 +169,10 @@ void StartupTest::aFileThatIsNoRegularFileIsKeptAsideAndReported() {
     const QString text = h.messages[0].text;
     QVERIFY2(text.contains(settingsFile()) && text.contains(QStringLiteral("cannot be read")),
              qPrintable(text));
-    QVERIFY2(text.contains(settingsFile() + QStringLiteral(".bak")), qPrintable(text));
-    QVERIFY(QFileInfo(settingsFile() + QStringLiteral(".bak")).exists());
-    QCOMPARE(readFile(settingsFile()).size(), 11500);
+    QVERIFY2(text.contains(settingsFile() + QStringLiteral(".bak2")), qPrintable(text));
+    SettingsRecord defaults;
+    ResetSettings(defaults, dataFolder(), h.now);
+    QCOMPARE(readFile(settingsFile()), encodeSettings(defaults));
     QVERIFY(h.port1.PortOpen());
 }
 
@@ -194,12 +181,7 @@ void StartupTest::aShortFileIsCompletedOnDiskAtStart() {
     writeFile(settingsFile(), readFile(settingsFile()).left(16 * kRecordLength));
     WindowHarness h;
     h.start();
-    const QByteArray file = readFile(settingsFile());
-    QCOMPARE(file.size(), 11500);
-    SettingsRecord back;
-    LoadSettings(back, settingsFile(), dataFolder(), h.now);
-    QCOMPARE(back.Language, qint16(1));
-    QCOMPARE(back.Channel[1].Port, QStringLiteral("2"));
+    QCOMPARE(readFile(settingsFile()).size(), 11500);
     QCOMPARE(h.find<QPushButton>("Command3")->text(), QStringLiteral("Выполнить"));
 }
 
@@ -251,8 +233,9 @@ void StartupTest::unwritableDataFolderIsReportedOnceAndStartGoesOn() {
     QCOMPARE(h.messages.size(), 1);
     QCOMPARE(h.messages[0].title, QStringLiteral("Duplink v.2.0"));
     const QString text = h.messages[0].text;
-    QVERIFY2(text.contains(blocker + QStringLiteral("/Duplink v.2.1/")), qPrintable(text));
-    QVERIFY2(text.contains(QStringLiteral("cannot be saved")), qPrintable(text));
+    QVERIFY2(text.contains(QStringLiteral("The settings cannot be saved: %1/Duplink v.2.1/%2: ")
+                               .arg(blocker, settingsFileName())),
+             qPrintable(text));
     QVERIFY(h.port1.PortOpen());
     QVERIFY(h.port2.PortOpen());
     QVERIFY(h.program->terminal().Timer1.isEnabled());
@@ -434,30 +417,37 @@ void StartupTest::theWindowForwardsCommandEditing() {
 
 void StartupTest::terminationSignalsEndTheProgramNormally() {
     {
-        // Port 1 fails at start and its message box waits for a click; a signal must close it,
-        // and start-up runs to its end, leaving the window to be closed once.
+        // A refused setting's "It is unacceptable" waits for a click in the middle of the apply;
+        // a signal closes it and the window, which saves once. (The end-to-end test sends one
+        // to the program waiting on a start-up message.)
         Form1 form;
         FakeSerialControl port1;
         FakeSerialControl port2;
-        port1.failOpeningWith(QStringLiteral("COM1 (/dev/ttyS0): No such device"));
+        port1.refuseSettings(QStringLiteral("9600,n,7,1"));
         Clock clock;
         FakeDeviceWatch devices;
         Program program(form, port1, port2, devices, clock, desktopSeams(&form));
         closeOnTerminationSignals(&form);
+        program.Form_Load();
+        clock.advanceBy(100);
+        form.show();
         QSignalSpy saves(&program, &Program::settingsSaved);
-        bool boxShown = false;
+        QString shown;
         QTimer::singleShot(50, [&] {
-            boxShown = QApplication::activeModalWidget() != nullptr;
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
+                shown = box->text();
             ::raise(SIGTERM);
         });
-        program.Form_Load();
-        QVERIFY(boxShown);
-        QVERIFY(terminationRequested());
+        auto* dataBits = form.findChild<QComboBox*>(QStringLiteral("Combo1_3"));
+        dataBits->setCurrentIndex(dataBits->findText(QStringLiteral("7")));
+        emit dataBits->activated(dataBits->currentIndex());
         clock.advanceBy(100);
-        QVERIFY(port2.PortOpen());
-        QCOMPARE(saves.count(), 1); // the new defaults file
-        form.close();
-        QCOMPARE(saves.count(), 2);
+        QCOMPARE(shown, QStringLiteral("It is unacceptable"));
+        QVERIFY(terminationRequested());
+        QVERIFY(!form.isVisible());
+        QCOMPARE(saves.count(), 1);
+        clock.advanceBy(1000);
+        QCOMPARE(saves.count(), 1);
     }
     // A running window closes the normal way, saving once.
     WindowHarness h;

@@ -3,13 +3,10 @@
 #include "serial/OpenFailure.h"
 #include "serial/ParityMarks.h"
 #include "serial/PortDevice.h"
-#include "serial/PortMap.h"
 #include "serial/SerialControl.h"
 #include "serial/SerialError.h"
 #include "serial/network/NetworkAddress.h"
 
-#include <QFile>
-#include <QTemporaryDir>
 #include <QTest>
 
 using Events = std::vector<qint16>;
@@ -27,7 +24,6 @@ private slots:
     void lineEvents_data();
     void lineEvents();
     void parityMarksAreUndone();
-    void portMapComesAfterTheEnvironment();
 };
 
 void SerialRulesTest::settingsStrings() {
@@ -173,34 +169,6 @@ void SerialRulesTest::parityMarksAreUndone() {
     decoder.decode(QByteArray("\xFF", 1));
     decoder.reset();
     QCOMPARE(decoder.decode("ok"), QByteArray("ok"));
-}
-
-void SerialRulesTest::portMapComesAfterTheEnvironment() {
-    QTemporaryDir dir;
-    const QString device = dir.filePath(QStringLiteral("modem"));
-    QFile(device).open(QIODevice::WriteOnly);
-    QFile file(dir.filePath(QStringLiteral("ports.ini")));
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("COM5=" + device.toLocal8Bit() +
-               "\ncom6 = /dev/duplink-unplugged\nCOM17=/dev/x\n"
-               "COM7=\nPORT=/dev/y\nCOM8=rfc2217://10.0.0.5:2001\n");
-    file.close();
-    const PortMap map = readPortMap(file.fileName());
-    QCOMPARE(map.devices.keys(), (QList<qint16>{5, 6, 8}));
-    QCOMPARE(map.problems.size(), 4);
-    for (const char* named : {"COM17", "COM7", "PORT", "/dev/duplink-unplugged"})
-        QVERIFY2(map.problems.join(' ').contains(QLatin1String(named)), named);
-    QVERIFY(readPortMap(dir.filePath(QStringLiteral("none.ini"))).devices.isEmpty());
-
-    usePortMap(map.devices);
-    qunsetenv("DUPLINK_COM5");
-    QCOMPARE(deviceForPort(5), device);
-    QCOMPARE(deviceForPort(8), QStringLiteral("rfc2217://10.0.0.5:2001"));
-    QCOMPARE(deviceForPort(9), QStringLiteral("/dev/ttyACM0"));
-    qputenv("DUPLINK_COM5", "/dev/from-environment");
-    QCOMPARE(deviceForPort(5), QStringLiteral("/dev/from-environment"));
-    qunsetenv("DUPLINK_COM5");
-    usePortMap({});
 }
 
 QTEST_APPLESS_MAIN(SerialRulesTest)
