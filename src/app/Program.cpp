@@ -62,9 +62,11 @@ void Program::loadPortMap(QStringList& problems) {
     const PortMap map = readPortMap(portMapPath());
     usePortMap(map.devices);
     if (!map.problems.isEmpty())
-        problems << QStringLiteral("The port map %1: %2; the rest of it applies.")
+        problems << QStringLiteral("The port map %1: %2; %3")
                         .arg(QDir::toNativeSeparators(portMapPath()),
-                             map.problems.join(QStringLiteral("; ")));
+                             map.problems.join(QStringLiteral("; ")),
+                             map.devices.isEmpty() ? QStringLiteral("none of it applies.")
+                                                   : QStringLiteral("the rest of it applies."));
 }
 
 void Program::readSettings(QStringList& problems) {
