@@ -47,7 +47,6 @@ const ChannelLayout kTerminal1 = {
     r(2160, 315, 555, 195),
     252,
     {"Label2", r(180, 2205, 2445, 195)},
-    "Timer2",
 };
 
 const ChannelLayout kTerminal2 = {
@@ -90,7 +89,6 @@ const ChannelLayout kTerminal2 = {
     r(2250, 225, 510, 195),
     270,
     {"Label7", r(225, 2205, 2445, 240)},
-    "Timer3",
 };
 
 } // namespace
