@@ -4,6 +4,7 @@
 #include "ChannelLayout.h"
 #include "ChannelWidgets.h"
 #include "Colours.h"
+#include "FittingFont.h"
 #include "Lamp.h"
 #include "Placement.h"
 #include "TransmitStrip.h"
@@ -118,6 +119,9 @@ void Form1::Lang_Setting(qint16 language, const QDateTime& now) {
     m_languageMenu->setTitle(c->mnu_lanq);
     m_settingsPanel->setTitle(c->Frame1);
     m_folderCaption->setText(c->Label1_0);
+    m_folderCaption->setFont(fontFitting(m_settingsPanel->font(),
+                                         {{c->Label1_0, m_folderCaption->contentsRect().width()}},
+                                         kSmallestPoints));
     m_changeFolder->setText(c->Command1);
     for (ChannelWidgets* channel : m_channels)
         channel->setCaptions(*c);
