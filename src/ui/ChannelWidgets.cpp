@@ -100,7 +100,8 @@ void ChannelWidgets::buildFrame(const ChannelLayout& l, QWidget* client) {
     m_endCodeCheck->setChecked(true);
     m_infoLine = place<QLabel>(f, l.infoLine);
     m_infoLine->setTextFormat(Qt::PlainText); // it repeats whatever is typed in the code box
-    m_infoLine->setAccessibleName(QStringLiteral("Character information"));
+    // Screen readers read what the line shows; this says what it is.
+    m_infoLine->setAccessibleDescription(QStringLiteral("Character information"));
     m_insertCodeBox = place<QLineEdit>(f, l.insertCodeBox, QStringLiteral("255"));
     m_insertCodeBox->setAccessibleName(QStringLiteral("Character code to insert"));
     m_insertButton = place<QPushButton>(f, l.insertButton, QStringLiteral("Insert Char 0-255"));

@@ -34,7 +34,7 @@ private slots:
     void initialStates();
     void settingListsAndWhichAcceptTyping();
     void frontToBackOrder();
-    void lampsAreReadableByAccessibilityTools();
+    void lampsAndLabelsAreReadableByAccessibilityTools();
     void captionsAndTitleFollowTheLanguage();
     void onlyPicksAndClicksReachTheTerminal();
 
@@ -209,7 +209,7 @@ void WindowLayoutTest::frontToBackOrder() {
     QCOMPARE(topAt(QPoint(300, 150)), QStringLiteral("Frame1"));
 }
 
-void WindowLayoutTest::lampsAreReadableByAccessibilityTools() {
+void WindowLayoutTest::lampsAndLabelsAreReadableByAccessibilityTools() {
     Lamp* cts = find<Lamp>("Shape2_2");
     QAccessibleInterface* a = QAccessible::queryAccessibleInterface(cts);
     QVERIFY(a);
@@ -224,6 +224,21 @@ void WindowLayoutTest::lampsAreReadableByAccessibilityTools() {
     for (const char* unnamed : {"Check6", "Combo2_1", "Command5", "Shape1"}) {
         QAccessibleInterface* i = QAccessible::queryAccessibleInterface(find(unnamed));
         QVERIFY2(!i->text(QAccessible::Name).isEmpty(), unnamed);
+    }
+    // A label is read as what it shows, a line lamp as the line name beside it.
+    m_form->channelView(0).setInfoLine(QStringLiteral("DEC=65 HEX=41 CHAR=A"));
+    m_form->channelView(1).setInfoLine(QStringLiteral("DEC=97 HEX=61 CHAR=a"));
+    m_form->channelView(1).setPortSummary(QStringLiteral("COM2 9600,n,8,1 comNone"));
+    const auto name = [](QWidget* w) {
+        return QAccessible::queryAccessibleInterface(w)->text(QAccessible::Name);
+    };
+    for (QLabel* label : m_form->findChildren<QLabel*>())
+        QVERIFY2(name(label) == label->text(), qPrintable(label->objectName()));
+    for (int i = 0; i < 6; ++i) {
+        QCOMPARE(name(find(QStringLiteral("Shape2_%1").arg(i))),
+                 find<QLabel>(QStringLiteral("Label3_%1").arg(i))->text());
+        QCOMPARE(name(find(QStringLiteral("Shape4_%1").arg(i))),
+                 find<QLabel>(QStringLiteral("Label6_%1").arg(i))->text());
     }
 }
 
