@@ -35,6 +35,7 @@ private slots:
     void settingListsAndWhichAcceptTyping();
     void frontToBackOrder();
     void lampsAndLabelsAreReadableByAccessibilityTools();
+    void theLanguageMenuChecksTheLanguageInUse();
     void captionsAndTitleFollowTheLanguage();
     void onlyPicksAndClicksReachTheTerminal();
 
@@ -240,6 +241,26 @@ void WindowLayoutTest::lampsAndLabelsAreReadableByAccessibilityTools() {
         QCOMPARE(name(find(QStringLiteral("Shape4_%1").arg(i))),
                  find<QLabel>(QStringLiteral("Label6_%1").arg(i))->text());
     }
+}
+
+void WindowLayoutTest::theLanguageMenuChecksTheLanguageInUse() {
+    auto* russian = m_form->findChild<QAction*>("mnu_rus");
+    auto* english = m_form->findChild<QAction*>("mnu_eng");
+    QVERIFY(russian->isCheckable() && english->isCheckable());
+    QVERIFY(russian->actionGroup() && russian->actionGroup() == english->actionGroup());
+    QVERIFY(russian->actionGroup()->isExclusive());
+    const QDateTime day(QDate(2026, 12, 5), QTime(9, 0));
+    m_form->Lang_Setting(1, day);
+    QVERIFY(russian->isChecked() && !english->isChecked());
+    m_form->Lang_Setting(0, day);
+    QVERIFY(english->isChecked() && !russian->isChecked());
+    m_form->Lang_Setting(7, day); // no language: the menu stays as it was
+    QVERIFY(english->isChecked() && !russian->isChecked());
+    // Choosing the item in use again leaves its mark.
+    QSignalSpy chosen(m_form.get(), &Form1::englishChosen);
+    english->trigger();
+    QCOMPARE(chosen.count(), 1);
+    QVERIFY(english->isChecked());
 }
 
 void WindowLayoutTest::captionsAndTitleFollowTheLanguage() {
