@@ -36,6 +36,7 @@ private slots:
     void frontToBackOrder();
     void lampsAndLabelsAreReadableByAccessibilityTools();
     void theLanguageMenuChecksTheLanguageInUse();
+    void theTransmitOptionsAnswerFromTheirButtons();
     void captionsAndTitleFollowTheLanguage();
     void onlyPicksAndClicksReachTheTerminal();
 
@@ -263,6 +264,16 @@ void WindowLayoutTest::theLanguageMenuChecksTheLanguageInUse() {
     QVERIFY(english->isChecked());
 }
 
+void WindowLayoutTest::theTransmitOptionsAnswerFromTheirButtons() {
+    TransmitView& strip = m_form->transmitView();
+    strip.showTransmitMode(true);
+    QVERIFY(strip.option4Selected() && !strip.option3Selected());
+    find<QRadioButton>("Option3")->click();
+    QVERIFY(strip.option3Selected() && !strip.option4Selected());
+    find<QRadioButton>("Option4")->click();
+    QVERIFY(strip.option4Selected() && !strip.option3Selected());
+}
+
 void WindowLayoutTest::captionsAndTitleFollowTheLanguage() {
     const QDateTime day(QDate(2026, 12, 5), QTime(9, 0));
     const auto title = [this] {
@@ -333,6 +344,18 @@ void WindowLayoutTest::onlyPicksAndClicksReachTheTerminal() {
     QTest::keyClick(parity, Qt::Key_Down);
     QCOMPARE(picks.count(), 2);
     QCOMPARE(terminal1.settingFieldText(FieldParity), QStringLiteral("e"));
+
+    // Return and Enter in a command box send nothing.
+    for (int c = 0; c < 2; ++c) {
+        QSignalSpy runs(&m_form->channelView(c), &ChannelView::runClicked);
+        QSignalSpy edits(&m_form->channelView(c), &ChannelView::commandChanged);
+        auto* command = find<QLineEdit>(c == 0 ? "Text4" : "Text7");
+        command->setFocus();
+        QTest::keyClick(command, Qt::Key_Return);
+        QTest::keyClick(command, Qt::Key_Enter, Qt::KeypadModifier);
+        QCOMPARE(runs.count() + edits.count(), 0);
+        QCOMPARE(command->text(), QStringLiteral("AT"));
+    }
 
     QSignalSpy rts(&m_form->channelView(1), &ChannelView::rtsBoxClicked);
     QSignalSpy dtr(&m_form->channelView(1), &ChannelView::dtrBoxClicked);
