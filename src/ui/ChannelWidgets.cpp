@@ -292,8 +292,7 @@ void ChannelWidgets::setRtsBoxVisible(bool visible) {
 }
 
 void ChannelWidgets::setPortSummary(const QString& text) {
-    // The label is as wide as the layout gives it; where the font runs wider than the one it was
-    // drawn for, the text is made smaller rather than cut off at both ends.
+    // Made smaller rather than cut off; only below the smallest size does the middle give way.
     const int room = m_summary->contentsRect().width();
     const QFont font = fontFitting(m_summaryFont, {{text, room}}, kSmallestPoints);
     m_summary->setFont(font);
