@@ -60,4 +60,7 @@ void Terminal::Command2_Click() {
     one.MSComm.setDTREnable(one.view.dtrBoxValue() != 0);
     two.MSComm.setRTSEnable(two.view.rtsBoxValue() != 0);
     two.MSComm.setDTREnable(two.view.dtrBoxValue() != 0);
+    // No line event follows a line the program sets itself: the lamps are redrawn here.
+    COM_Events(one);
+    COM_Events(two);
 }

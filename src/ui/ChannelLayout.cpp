@@ -38,8 +38,9 @@ const ChannelLayout kTerminal1 = {
       {"Label1_6", r(270, 1890, 600, 225)}}},
     false,
     {"Shape1", r(180, 300, 195, 195)},
-    {"Check1", r(1665, 315, 195, 195)},
-    {"Check2", r(1665, 603, 195, 195)},
+    // The RTS and DTR boxes: a whole check mark (14 pixels), clear of the lamps beside them.
+    {"Check1", r(1665, 315, 210, 210)},
+    {"Check2", r(1665, 603, 210, 210)},
     "Shape2",
     r(1890, 315, 195, 195),
     261,
@@ -47,7 +48,6 @@ const ChannelLayout kTerminal1 = {
     r(2160, 315, 555, 195),
     252,
     {"Label2", r(180, 2205, 2445, 195)},
-    "Timer2",
 };
 
 const ChannelLayout kTerminal2 = {
@@ -81,8 +81,9 @@ const ChannelLayout kTerminal2 = {
       {"Label5_5", r(360, 1800, 555, 240)}}},
     true,
     {"Shape3", r(45, 225, 240, 195)},
-    {"Check6", r(1665, 225, 195, 195)},
-    {"Check7", r(1665, 495, 240, 240)},
+    // The RTS and DTR boxes: a whole check mark (14 pixels), clear of the lamps beside them.
+    {"Check6", r(1665, 225, 210, 210)},
+    {"Check7", r(1665, 495, 210, 240)},
     "Shape4",
     r(1890, 225, 240, 195),
     270,
@@ -90,7 +91,6 @@ const ChannelLayout kTerminal2 = {
     r(2250, 225, 510, 195),
     270,
     {"Label7", r(225, 2205, 2445, 240)},
-    "Timer3",
 };
 
 } // namespace

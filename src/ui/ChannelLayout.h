@@ -35,7 +35,6 @@ struct ChannelLayout {
     QRect firstLineName;
     int lineNameStep;
     Placed summary;
-    const char* applyTimerName;
 };
 
 const ChannelLayout& channelLayout(int index); // 0 for Terminal 1, 1 for Terminal 2

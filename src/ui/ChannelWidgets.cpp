@@ -4,6 +4,7 @@
 #include "ChannelLayout.h"
 #include "Colours.h"
 #include "ComboText.h"
+#include "FittingFont.h"
 #include "Lamp.h"
 #include "LogView.h"
 #include "Placement.h"
@@ -22,8 +23,6 @@
 #include <limits>
 
 namespace {
-
-constexpr double kSmallestSummaryPoints = 6.0;
 
 const char* const kLineNames[6] = {"RTS", "DTR", "CTS", "DSR", "DCD", "RI"};
 const char* const kFieldCaptions[kSettingFieldCount] = {"COM",  "bps",  "parity",
@@ -101,7 +100,8 @@ void ChannelWidgets::buildFrame(const ChannelLayout& l, QWidget* client) {
     m_endCodeCheck->setChecked(true);
     m_infoLine = place<QLabel>(f, l.infoLine);
     m_infoLine->setTextFormat(Qt::PlainText); // it repeats whatever is typed in the code box
-    m_infoLine->setAccessibleName(QStringLiteral("Character information"));
+    // Screen readers read what the line shows; this says what it is.
+    m_infoLine->setAccessibleDescription(QStringLiteral("Character information"));
     m_insertCodeBox = place<QLineEdit>(f, l.insertCodeBox, QStringLiteral("255"));
     m_insertCodeBox->setAccessibleName(QStringLiteral("Character code to insert"));
     m_insertButton = place<QPushButton>(f, l.insertButton, QStringLiteral("Insert Char 0-255"));
@@ -131,10 +131,28 @@ void ChannelWidgets::buildFrame(const ChannelLayout& l, QWidget* client) {
     m_clearButton = place<QPushButton>(f, l.clearButton, QStringLiteral("Clear"));
 }
 
+void ChannelWidgets::fitPortPanelTexts(const std::array<QLabel*, kSettingFieldCount>& captions) {
+    // One size for all six boxes, and one for their captions, so that the panel reads evenly.
+    QList<TextRoom> entries;
+    for (const QComboBox* box : m_combos)
+        entries += entriesAndRoom(box);
+    const QFont boxFont = fontFitting(m_portPanel->font(), entries, kSmallestPoints);
+    for (QComboBox* box : m_combos)
+        box->setFont(boxFont);
+    QList<TextRoom> captionTexts;
+    for (const QLabel* caption : captions)
+        captionTexts.append({caption->text(), caption->contentsRect().width()});
+    const QFont captionFont = fontFitting(m_portPanel->font(), captionTexts, kSmallestPoints);
+    for (QLabel* caption : captions)
+        caption->setFont(captionFont);
+}
+
 void ChannelWidgets::buildPortPanel(const ChannelLayout& l) {
     QGroupBox* panel = m_portPanel;
+    std::array<QLabel*, kSettingFieldCount> captions{};
     for (int f = 0; f < kSettingFieldCount; ++f) {
-        auto* caption = place<QLabel>(panel, l.comboCaptions[f], QLatin1String(kFieldCaptions[f]));
+        auto* caption = captions[size_t(f)] =
+            place<QLabel>(panel, l.comboCaptions[f], QLatin1String(kFieldCaptions[f]));
         const bool left = f == FieldPort && l.portCaptionLeftAligned;
         caption->setAlignment((left ? Qt::AlignLeft : Qt::AlignRight) | Qt::AlignVCenter);
         m_combos[size_t(f)] =
@@ -161,6 +179,8 @@ void ChannelWidgets::buildPortPanel(const ChannelLayout& l) {
         place<QLabel>(panel, qPrintable(elementName(l.lineNameName, i)), name,
                       QLatin1String(kLineNames[i]));
     }
+
+    fitPortPanelTexts(captions);
 
     m_summary = place<QLabel>(panel, l.summary, QLatin1String(l.summary.name));
     m_summary->setTextFormat(Qt::PlainText);
@@ -272,13 +292,9 @@ void ChannelWidgets::setRtsBoxVisible(bool visible) {
 }
 
 void ChannelWidgets::setPortSummary(const QString& text) {
-    // The label is as wide as the layout gives it; where the font runs wider than the one it was
-    // drawn for, the text is made smaller rather than cut off at both ends.
-    QFont font = m_summaryFont;
+    // Made smaller rather than cut off; only below the smallest size does the middle give way.
     const int room = m_summary->contentsRect().width();
-    while (font.pointSizeF() > kSmallestSummaryPoints &&
-           QFontMetrics(font).horizontalAdvance(text) > room)
-        font.setPointSizeF(font.pointSizeF() - 0.25);
+    const QFont font = fontFitting(m_summaryFont, {{text, room}}, kSmallestPoints);
     m_summary->setFont(font);
     m_summary->setText(QFontMetrics(font).elidedText(text, Qt::ElideMiddle, room));
 }

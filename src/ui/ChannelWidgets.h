@@ -61,6 +61,7 @@ protected:
 private:
     void buildFrame(const ChannelLayout& l, QWidget* client);
     void buildPortPanel(const ChannelLayout& l);
+    void fitPortPanelTexts(const std::array<QLabel*, kSettingFieldCount>& captions);
 
     int m_number;
     bool m_typingEnds = false;           // typing in a setting field is ending: no pick comes of it

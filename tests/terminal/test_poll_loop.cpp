@@ -297,11 +297,14 @@ void PollLoopTest::theTransmitSwitch() {
     emit rig.transmit.switchOnClicked();
     QCOMPARE(rig.terminal->TransmitMode, qint16(1));
     QVERIFY(rig.transmit.shownOn);
-    rig.tick(); // following port 2's CTS and DSR, which are off: the boxes go
+    rig.port2.setInputLines(true, false, false);
+    rig.tick(); // following port 2's CTS on and DSR off: the boxes go
     QVERIFY(!rig.view1.rtsBoxVisible && !rig.view2.dtrBoxVisible);
-    QVERIFY(!rig.port1.DTREnable());
+    QVERIFY(rig.port1.RTSEnable() && !rig.port1.DTREnable());
+    QCOMPARE(rig.view2.lineLamps[0], kRed);
 
-    // Off: the boxes come back and give the four lines their values (grayed counts as set).
+    // Off: the boxes come back and give the four lines their values (grayed counts as set),
+    // and the lamps show them at once.
     rig.view1.rtsBox = 2;
     rig.view1.dtrBox = 1;
     rig.view2.rtsBox = 0;
@@ -313,6 +316,8 @@ void PollLoopTest::theTransmitSwitch() {
         QVERIFY(v->rtsBoxVisible && v->dtrBoxVisible);
     QVERIFY(rig.port1.RTSEnable() && rig.port1.DTREnable());
     QVERIFY(!rig.port2.RTSEnable() && rig.port2.DTREnable());
+    QCOMPARE(rig.view1.lineLamps, (std::array<int, 6>{kRed, kRed, kOff, kOff, kOff, kOff}));
+    QCOMPARE(rig.view2.lineLamps, (std::array<int, 6>{kOff, kRed, kGreen, kOff, kOff, kOff}));
     // Normal reception again.
     rig.port2.receive("after");
     rig.tick();

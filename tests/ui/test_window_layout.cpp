@@ -1,20 +1,26 @@
 #include "terminal/ChannelView.h"
 #include "terminal/PortSettings.h"
+#include "terminal/TransmitView.h"
 #include "ui/Colours.h"
 #include "ui/Form1.h"
 #include "ui/Lamp.h"
 
 #include <QAbstractItemView>
 #include <QAccessible>
+#include <QActionGroup>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QSignalSpy>
+#include <QStyle>
+#include <QStyleOptionComboBox>
 #include <QTest>
 
 class WindowLayoutTest : public QObject {
@@ -23,12 +29,14 @@ private slots:
     void init() { m_form = std::make_unique<Form1>(); }
     void cleanup() { m_form.reset(); }
     void everyControlHasItsDesignNameAndKind();
-    void placesInPixels_data();
-    void placesInPixels();
+    void everythingInsideAndNothingOverlapsInThePortPanels();
+    void everyEntryAndCaptionFitsItsBox();
     void initialStates();
     void settingListsAndWhichAcceptTyping();
     void frontToBackOrder();
-    void lampsAreReadableByAccessibilityTools();
+    void lampsAndLabelsAreReadableByAccessibilityTools();
+    void theLanguageMenuChecksTheLanguageInUse();
+    void theTransmitOptionsAnswerFromTheirButtons();
     void captionsAndTitleFollowTheLanguage();
     void onlyPicksAndClicksReachTheTerminal();
 
@@ -71,23 +79,56 @@ void WindowLayoutTest::everyControlHasItsDesignNameAndKind() {
     QCOMPARE(find("Command5")->parent(), m_form->centralWidget());
 }
 
-void WindowLayoutTest::placesInPixels_data() {
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QRect>("pixels");
-    // Twips divided by 15.
-    QTest::newRow("Frame1") << "Frame1" << QRect(56, 0, 616, 274);
-    QTest::newRow("Command2") << "Command2" << QRect(384, 320, 34, 46);
-    QTest::newRow("Text6") << "Text6" << QRect(6, 81, 580, 142);
-    QTest::newRow("Combo1_1") << "Combo1_1" << QRect(47, 37, 63, 21);
-    QTest::newRow("Shape2_5") << "Shape2_5" << QRect(126, 108, 13, 13);
-    QTest::newRow("Label5_0") << "Label5_0" << QRect(27, 15, 31, 16);
+void WindowLayoutTest::everythingInsideAndNothingOverlapsInThePortPanels() {
+    // Every control lies inside the window, and inside its frame or panel (a drop-down list
+    // is a window of its own).
+    for (QWidget* w : m_form->centralWidget()->findChildren<QWidget*>()) {
+        if (w->window() == m_form.get())
+            QVERIFY2(w->parentWidget()->rect().contains(w->geometry()),
+                     qPrintable(w->objectName()));
+    }
+    const int mark = m_form->style()->pixelMetric(QStyle::PM_IndicatorWidth);
+    for (const char* panel : {"Frame3", "Frame6"}) {
+        const QList<QWidget*> items =
+            find(panel)->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+        for (QWidget* a : items) {
+            for (QWidget* b : items) {
+                const QString pair = a->objectName() + QLatin1Char('/') + b->objectName();
+                QVERIFY2(a == b || !a->geometry().intersects(b->geometry()), qPrintable(pair));
+            }
+            // A check box smaller than its check mark cuts the mark off.
+            if (qobject_cast<QCheckBox*>(a))
+                QVERIFY2(a->width() >= mark && a->height() >= mark, qPrintable(a->objectName()));
+        }
+    }
 }
 
-void WindowLayoutTest::placesInPixels() {
-    QFETCH(QString, name);
-    QFETCH(QRect, pixels);
-    QCOMPARE(find(name)->geometry(), pixels);
-    QCOMPARE(m_form->centralWidget()->size(), QSize(831, 658));
+void WindowLayoutTest::everyEntryAndCaptionFitsItsBox() {
+    m_form->Lang_Setting(1, QDateTime::currentDateTime()); // the longer folder caption
+    const auto fits = [](const QWidget* w, const QString& text, int room) {
+        return QFontMetrics(w->font()).horizontalAdvance(text) <= room;
+    };
+    QList<QLabel*> labels = {find<QLabel>("Label1_0")};
+    for (const char* panel : {"Frame3", "Frame6"}) {
+        labels += find(panel)->findChildren<QLabel*>();
+        for (auto* box : find(panel)->findChildren<QComboBox*>()) {
+            QStyleOptionComboBox option;
+            option.initFrom(box);
+            option.editable = box->isEditable();
+            // The box's label, and its line edit, keep a pixel clear on either side of the text.
+            const int room = box->style()
+                                 ->subControlRect(QStyle::CC_ComboBox, &option,
+                                                  QStyle::SC_ComboBoxEditField, box)
+                                 .width() -
+                             2;
+            for (int i = 0; i < box->count(); ++i)
+                QVERIFY2(fits(box, box->itemText(i), room),
+                         qPrintable(box->objectName() + QLatin1Char(' ') + box->itemText(i)));
+        }
+    }
+    for (auto* label : labels)
+        QVERIFY2(fits(label, label->text(), label->contentsRect().width()),
+                 qPrintable(label->objectName()));
 }
 
 void WindowLayoutTest::initialStates() {
@@ -168,7 +209,7 @@ void WindowLayoutTest::frontToBackOrder() {
     QCOMPARE(topAt(QPoint(300, 150)), QStringLiteral("Frame1"));
 }
 
-void WindowLayoutTest::lampsAreReadableByAccessibilityTools() {
+void WindowLayoutTest::lampsAndLabelsAreReadableByAccessibilityTools() {
     Lamp* cts = find<Lamp>("Shape2_2");
     QAccessibleInterface* a = QAccessible::queryAccessibleInterface(cts);
     QVERIFY(a);
@@ -184,6 +225,46 @@ void WindowLayoutTest::lampsAreReadableByAccessibilityTools() {
         QAccessibleInterface* i = QAccessible::queryAccessibleInterface(find(unnamed));
         QVERIFY2(!i->text(QAccessible::Name).isEmpty(), unnamed);
     }
+    // A label is read as what it shows, a line lamp as the line name beside it.
+    m_form->channelView(0).setInfoLine(QStringLiteral("DEC=65 HEX=41 CHAR=A"));
+    m_form->channelView(1).setInfoLine(QStringLiteral("DEC=97 HEX=61 CHAR=a"));
+    m_form->channelView(1).setPortSummary(QStringLiteral("COM2 9600,n,8,1 comNone"));
+    const auto name = [](QWidget* w) {
+        return QAccessible::queryAccessibleInterface(w)->text(QAccessible::Name);
+    };
+    for (QLabel* label : m_form->findChildren<QLabel*>())
+        QVERIFY2(name(label) == label->text(), qPrintable(label->objectName()));
+    for (const QString lamp : {"Shape2_%1 Label3_%1", "Shape4_%1 Label6_%1"}) {
+        for (int i = 0; i < 6; ++i) {
+            const QStringList pair = lamp.arg(i).split(QLatin1Char(' '));
+            QCOMPARE(name(find(pair[0])), find<QLabel>(pair[1])->text());
+        }
+    }
+}
+
+void WindowLayoutTest::theLanguageMenuChecksTheLanguageInUse() {
+    auto* russian = m_form->findChild<QAction*>("mnu_rus");
+    auto* english = m_form->findChild<QAction*>("mnu_eng");
+    QVERIFY(russian->isCheckable() && english->isCheckable());
+    QVERIFY(russian->actionGroup() && russian->actionGroup() == english->actionGroup());
+    QVERIFY(russian->actionGroup()->isExclusive());
+    const QDateTime day(QDate(2026, 12, 5), QTime(9, 0));
+    m_form->Lang_Setting(1, day);
+    QVERIFY(russian->isChecked() && !english->isChecked());
+    m_form->Lang_Setting(0, day);
+    QVERIFY(english->isChecked() && !russian->isChecked());
+    m_form->Lang_Setting(7, day); // no language: the menu stays as it was
+    QVERIFY(english->isChecked() && !russian->isChecked());
+}
+
+void WindowLayoutTest::theTransmitOptionsAnswerFromTheirButtons() {
+    TransmitView& strip = m_form->transmitView();
+    strip.showTransmitMode(true);
+    QVERIFY(strip.option4Selected() && !strip.option3Selected());
+    find<QRadioButton>("Option3")->click();
+    QVERIFY(strip.option3Selected() && !strip.option4Selected());
+    find<QRadioButton>("Option4")->click();
+    QVERIFY(strip.option4Selected() && !strip.option3Selected());
 }
 
 void WindowLayoutTest::captionsAndTitleFollowTheLanguage() {
@@ -256,6 +337,18 @@ void WindowLayoutTest::onlyPicksAndClicksReachTheTerminal() {
     QTest::keyClick(parity, Qt::Key_Down);
     QCOMPARE(picks.count(), 2);
     QCOMPARE(terminal1.settingFieldText(FieldParity), QStringLiteral("e"));
+
+    // Return and Enter in a command box send nothing.
+    for (int c = 0; c < 2; ++c) {
+        QSignalSpy runs(&m_form->channelView(c), &ChannelView::runClicked);
+        QSignalSpy edits(&m_form->channelView(c), &ChannelView::commandChanged);
+        auto* command = find<QLineEdit>(c == 0 ? "Text4" : "Text7");
+        command->setFocus();
+        QTest::keyClick(command, Qt::Key_Return);
+        QTest::keyClick(command, Qt::Key_Enter, Qt::KeypadModifier);
+        QCOMPARE(runs.count() + edits.count(), 0);
+        QCOMPARE(command->text(), QStringLiteral("AT"));
+    }
 
     QSignalSpy rts(&m_form->channelView(1), &ChannelView::rtsBoxClicked);
     QSignalSpy dtr(&m_form->channelView(1), &ChannelView::dtrBoxClicked);

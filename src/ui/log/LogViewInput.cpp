@@ -1,4 +1,4 @@
-// A log's keys, mouse, context menu and input method, and the caret's blink.
+// LogView's keys, mouse, context menu and input method, and the caret's blink.
 
 #include "ui/LogView.h"
 

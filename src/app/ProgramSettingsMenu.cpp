@@ -1,4 +1,4 @@
-// The program settings panel with its results folder, and the language menu.
+// Program's menu handlers: the settings panel with its results folder, and the language.
 
 #include "Program.h"
 #include "SettingsFile.h"
