@@ -9,7 +9,6 @@
 #include "Placement.h"
 #include "TransmitStrip.h"
 
-#include <QActionGroup>
 #include <QCloseEvent>
 #include <QDateTime>
 #include <QGroupBox>
@@ -76,18 +75,12 @@ void Form1::buildMenu() {
     m_exitItem = named(m_fileMenu->addAction(QStringLiteral("Выход")), "mnu_Exit");
     m_settingItem = named(menuBar()->addAction(QStringLiteral("Настройки")), "mnu_Setting");
     m_languageMenu = named(menuBar()->addMenu(QStringLiteral("Язык")), "mnu_lanq");
-    m_russianItem = named(m_languageMenu->addAction(QStringLiteral("rus")), "mnu_rus");
-    m_englishItem = named(m_languageMenu->addAction(QStringLiteral("eng")), "mnu_eng");
-    // The item of the language in use carries the check mark.
-    auto* languages = new QActionGroup(m_languageMenu);
-    for (QAction* item : {m_russianItem, m_englishItem}) {
-        item->setCheckable(true);
-        languages->addAction(item);
-    }
+    QAction* russian = named(m_languageMenu->addAction(QStringLiteral("rus")), "mnu_rus");
+    QAction* english = named(m_languageMenu->addAction(QStringLiteral("eng")), "mnu_eng");
     connect(m_exitItem, &QAction::triggered, this, &Form1::exitChosen);
     connect(m_settingItem, &QAction::triggered, this, &Form1::settingsMenuChosen);
-    connect(m_russianItem, &QAction::triggered, this, &Form1::russianChosen);
-    connect(m_englishItem, &QAction::triggered, this, &Form1::englishChosen);
+    connect(russian, &QAction::triggered, this, &Form1::russianChosen);
+    connect(english, &QAction::triggered, this, &Form1::englishChosen);
 }
 
 void Form1::buildSettingsPanel(QWidget* client) {
@@ -124,7 +117,6 @@ void Form1::Lang_Setting(qint16 language, const QDateTime& now) {
     m_exitItem->setText(c->mnu_Exit);
     m_settingItem->setText(c->mnu_Setting);
     m_languageMenu->setTitle(c->mnu_lanq);
-    (language == 0 ? m_englishItem : m_russianItem)->setChecked(true);
     m_settingsPanel->setTitle(c->Frame1);
     m_folderCaption->setText(c->Label1_0);
     m_folderCaption->setFont(fontFitting(m_settingsPanel->font(),

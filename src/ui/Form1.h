@@ -59,8 +59,6 @@ private:
     QAction* m_exitItem = nullptr;         // mnu_Exit
     QAction* m_settingItem = nullptr;      // mnu_Setting
     QMenu* m_languageMenu = nullptr;       // mnu_lanq
-    QAction* m_russianItem = nullptr;      // mnu_rus
-    QAction* m_englishItem = nullptr;      // mnu_eng
     QGroupBox* m_settingsPanel = nullptr;  // Frame1
     QLabel* m_folderCaption = nullptr;     // Label1_0
     QLineEdit* m_folder = nullptr;         // Text1

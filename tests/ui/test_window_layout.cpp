@@ -35,7 +35,6 @@ private slots:
     void settingListsAndWhichAcceptTyping();
     void frontToBackOrder();
     void lampsAndLabelsAreReadableByAccessibilityTools();
-    void theLanguageMenuChecksTheLanguageInUse();
     void theTransmitOptionsAnswerFromTheirButtons();
     void captionsAndTitleFollowTheLanguage();
     void onlyPicksAndClicksReachTheTerminal();
@@ -240,21 +239,6 @@ void WindowLayoutTest::lampsAndLabelsAreReadableByAccessibilityTools() {
             QCOMPARE(name(find(pair[0])), find<QLabel>(pair[1])->text());
         }
     }
-}
-
-void WindowLayoutTest::theLanguageMenuChecksTheLanguageInUse() {
-    auto* russian = m_form->findChild<QAction*>("mnu_rus");
-    auto* english = m_form->findChild<QAction*>("mnu_eng");
-    QVERIFY(russian->isCheckable() && english->isCheckable());
-    QVERIFY(russian->actionGroup() && russian->actionGroup() == english->actionGroup());
-    QVERIFY(russian->actionGroup()->isExclusive());
-    const QDateTime day(QDate(2026, 12, 5), QTime(9, 0));
-    m_form->Lang_Setting(1, day);
-    QVERIFY(russian->isChecked() && !english->isChecked());
-    m_form->Lang_Setting(0, day);
-    QVERIFY(english->isChecked() && !russian->isChecked());
-    m_form->Lang_Setting(7, day); // no language: the menu stays as it was
-    QVERIFY(english->isChecked() && !russian->isChecked());
 }
 
 void WindowLayoutTest::theTransmitOptionsAnswerFromTheirButtons() {
