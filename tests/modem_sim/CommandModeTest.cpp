@@ -1,4 +1,4 @@
-#include "Bench.h"
+#include "SimulatorRig.h"
 #include "TestSuites.h"
 
 #include <QTest>
@@ -44,29 +44,29 @@ void CommandModeTest::answers_data() {
 void CommandModeTest::answers() {
     QFETCH(QByteArray, typed);
     QFETCH(QByteArray, answer);
-    Bench bench;
-    QCOMPARE(bench.type(1, typed), answer);
+    SimulatorRig rig;
+    QCOMPARE(rig.type(1, typed), answer);
 }
 
 void CommandModeTest::settingsOfALine() {
-    Bench bench;
-    QCOMPARE(bench.type(1, "ATE0\r"), "ATE0\r" + kOk);
-    QCOMPARE(bench.type(1, "AT\r"), kOk);
-    QCOMPARE(bench.type(2, "AT\r"), "AT\r" + kOk); // each line has settings of its own
-    QCOMPARE(bench.type(1, "ATV0\r"), QByteArray("0\r"));
-    QCOMPARE(bench.type(1, "ATY\r"), QByteArray("4\r"));
-    QCOMPARE(bench.type(1, "ATZ\r"), kOk);
-    QCOMPARE(bench.type(1, "AT\r"), "AT\r" + kOk);
+    SimulatorRig rig;
+    QCOMPARE(rig.type(1, "ATE0\r"), "ATE0\r" + kOk);
+    QCOMPARE(rig.type(1, "AT\r"), kOk);
+    QCOMPARE(rig.type(2, "AT\r"), "AT\r" + kOk); // each line has settings of its own
+    QCOMPARE(rig.type(1, "ATV0\r"), QByteArray("0\r"));
+    QCOMPARE(rig.type(1, "ATY\r"), QByteArray("4\r"));
+    QCOMPARE(rig.type(1, "ATZ\r"), kOk);
+    QCOMPARE(rig.type(1, "AT\r"), "AT\r" + kOk);
     const QByteArray overlong = "AT" + QByteArray(300, 'E') + "\r";
-    QCOMPARE(bench.type(1, overlong), overlong + "\r\nERROR\r\n");
+    QCOMPARE(rig.type(1, overlong), overlong + "\r\nERROR\r\n");
 }
 
 void CommandModeTest::lineArrivingInPieces() {
-    Bench bench;
-    QCOMPARE(bench.type(1, "A"), QByteArray("A"));
-    QCOMPARE(bench.type(1, "TI"), QByteArray("TI"));
-    QCOMPARE(bench.type(1, "3"), QByteArray("3"));
-    QCOMPARE(bench.type(1, "\r\n"), "\r\r\nDuplink Simulated Modem 1.0\r\n" + kOk + "\n");
+    SimulatorRig rig;
+    QCOMPARE(rig.type(1, "A"), QByteArray("A"));
+    QCOMPARE(rig.type(1, "TI"), QByteArray("TI"));
+    QCOMPARE(rig.type(1, "3"), QByteArray("3"));
+    QCOMPARE(rig.type(1, "\r\n"), "\r\r\nDuplink Simulated Modem 1.0\r\n" + kOk + "\n");
 }
 
 int runCommandModeTests(int argc, char** argv) {

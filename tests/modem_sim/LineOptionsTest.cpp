@@ -1,5 +1,5 @@
-#include "Bench.h"
 #include "SimulatorOptions.h"
+#include "SimulatorRig.h"
 #include "TestSuites.h"
 
 #include <QStringList>
@@ -32,34 +32,34 @@ private slots:
 };
 
 void LineOptionsTest::replyDelayHoldsTheAnswer() {
-    Bench bench({delayed(500), LineOptions()});
-    QCOMPARE(bench.type(1, "ATI3\r"), QByteArray("ATI3\r"));
-    bench.wait(499);
-    QCOMPARE(bench.read(1), QByteArray());
-    bench.wait(1);
-    QCOMPARE(bench.read(1), "\r\nDuplink Simulated Modem 1.0\r\n" + kOk);
-    QCOMPARE(bench.type(2, "AT\r"), "AT\r" + kOk); // the other line is not slowed
+    SimulatorRig rig({delayed(500), LineOptions()});
+    QCOMPARE(rig.type(1, "ATI3\r"), QByteArray("ATI3\r"));
+    rig.wait(499);
+    QCOMPARE(rig.read(1), QByteArray());
+    rig.wait(1);
+    QCOMPARE(rig.read(1), "\r\nDuplink Simulated Modem 1.0\r\n" + kOk);
+    QCOMPARE(rig.type(2, "AT\r"), "AT\r" + kOk); // the other line is not slowed
 }
 
 void LineOptionsTest::muteLineAnswersNothing() {
-    Bench bench({ofKind(LineKind::Mute), LineOptions()});
-    QCOMPARE(bench.type(1, "ATI3\rATD2\r"), QByteArray());
-    QCOMPARE(bench.read(2), QByteArray());
-    QCOMPARE(bench.type(2, "ATD1\r"), QByteArray("ATD1\r"));
-    bench.wait(10000);
-    QCOMPARE(bench.read(1), QByteArray());
-    bench.wait(40000);
-    QCOMPARE(bench.read(2), QByteArray("\r\nNO CARRIER\r\n"));
+    SimulatorRig rig({ofKind(LineKind::Mute), LineOptions()});
+    QCOMPARE(rig.type(1, "ATI3\rATD2\r"), QByteArray());
+    QCOMPARE(rig.read(2), QByteArray());
+    QCOMPARE(rig.type(2, "ATD1\r"), QByteArray("ATD1\r"));
+    rig.wait(10000);
+    QCOMPARE(rig.read(1), QByteArray());
+    rig.wait(40000);
+    QCOMPARE(rig.read(2), QByteArray("\r\nNO CARRIER\r\n"));
 }
 
 void LineOptionsTest::rawLinesAreACable() {
-    Bench bench({ofKind(LineKind::Raw), LineOptions(), ofKind(LineKind::Raw)});
-    QCOMPARE(bench.type(1, "AT\r"), QByteArray());
-    QCOMPARE(bench.read(3), QByteArray("AT\r"));
-    QCOMPARE(bench.type(3, QByteArray("\0\xff+++", 5)), QByteArray());
-    QCOMPARE(bench.read(1), QByteArray("\0\xff+++", 5));
-    QCOMPARE(bench.read(2), QByteArray());
-    QCOMPARE(bench.type(2, "ATD1\r"), QByteArray("ATD1\r\r\nNO CARRIER\r\n"));
+    SimulatorRig rig({ofKind(LineKind::Raw), LineOptions(), ofKind(LineKind::Raw)});
+    QCOMPARE(rig.type(1, "AT\r"), QByteArray());
+    QCOMPARE(rig.read(3), QByteArray("AT\r"));
+    QCOMPARE(rig.type(3, QByteArray("\0\xff+++", 5)), QByteArray());
+    QCOMPARE(rig.read(1), QByteArray("\0\xff+++", 5));
+    QCOMPARE(rig.read(2), QByteArray());
+    QCOMPARE(rig.type(2, "ATD1\r"), QByteArray("ATD1\r\r\nNO CARRIER\r\n"));
 }
 
 void LineOptionsTest::commandLine_data() {
