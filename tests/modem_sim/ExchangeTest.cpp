@@ -22,6 +22,7 @@ private slots:
     void dialRingsEveryTwoSecondsUntilAnswered();
     void busyAndUnknownNumbers();
     void dataPassesByteForByte();
+    void escapeNeedsGuardTimes_data();
     void escapeNeedsGuardTimes();
     void escapeThenBackOnline();
     void hangUpTellsTheOtherSide();
@@ -70,37 +71,43 @@ void ExchangeTest::dataPassesByteForByte() {
     QCOMPARE(rig.read(1), QByteArray("ATH\r"));
 }
 
+void ExchangeTest::escapeNeedsGuardTimes_data() {
+    QTest::addColumn<QByteArrayList>("typed"); // 100 ms apart; "" is a guard time's pause
+    QTest::addColumn<bool>("escapes");
+    QTest::newRow("on its own") << QByteArrayList{"+++"} << true;
+    QTest::newRow("in pieces") << QByteArrayList{"++", "+"} << true;
+    QTest::newRow("data just before") << QByteArrayList{"data+++"} << false;
+    QTest::newRow("data after") << QByteArrayList{"+++x"} << false;
+    QTest::newRow("a CR after") << QByteArrayList{"+++\r"} << false;
+    QTest::newRow("four") << QByteArrayList{"++++"} << false;
+    QTest::newRow("too slow between") << QByteArrayList{"++", "", "+"} << false;
+}
+
 void ExchangeTest::escapeNeedsGuardTimes() {
+    QFETCH(QByteArrayList, typed);
+    QFETCH(bool, escapes);
     SimulatorRig rig;
     rig.connect(1, 2);
-    rig.type(1, "data+++"); // no silence before
-    rig.wait(kGuard + 1);
+    rig.wait(kGuard);
+    for (qsizetype i = 0; i < typed.size(); ++i) {
+        rig.wait(i == 0 ? 0 : typed[i].isEmpty() ? kGuard : 100);
+        rig.type(1, typed[i]);
+    }
+    rig.wait(kGuard - 1);
     QCOMPARE(rig.read(1), QByteArray());
-    rig.type(1, "+++x"); // broken by data after it
-    rig.wait(kGuard + 1);
-    QCOMPARE(rig.read(1), QByteArray());
-    rig.type(1, "+");
-    rig.type(1, "+");
-    rig.wait(kGuard); // too slow between characters
-    rig.type(1, "+");
-    rig.wait(kGuard + 1);
-    QCOMPARE(rig.read(1), QByteArray());
-    QVERIFY(rig.mode(1) == ModemMode::Online);
-    QCOMPARE(rig.read(2), QByteArray("data++++++x+++")); // the escape characters are data too
+    rig.wait(1);
+    QCOMPARE(rig.read(1), escapes ? kOk : QByteArray());
+    QVERIFY(rig.mode(1) == (escapes ? ModemMode::OnlineCommand : ModemMode::Online));
+    QCOMPARE(rig.read(2), typed.join()); // the escape characters are data too
 }
 
 void ExchangeTest::escapeThenBackOnline() {
     SimulatorRig rig;
     rig.connect(1, 2);
     rig.wait(kGuard);
-    rig.type(1, "++");
-    rig.wait(100);
-    rig.type(1, "+");
-    rig.wait(kGuard - 1);
-    QCOMPARE(rig.read(1), QByteArray());
-    rig.wait(1);
+    rig.type(1, "+++");
+    rig.wait(kGuard);
     QCOMPARE(rig.read(1), kOk);
-    QVERIFY(rig.mode(1) == ModemMode::OnlineCommand);
     QCOMPARE(rig.read(2), QByteArray("+++"));
     QCOMPARE(rig.type(1, "ATI3\r"), "ATI3\r\r\nDuplink Simulated Modem 1.0\r\n" + kOk);
     rig.type(2, "lost");

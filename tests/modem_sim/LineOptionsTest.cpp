@@ -27,6 +27,7 @@ private slots:
     void replyDelayHoldsTheAnswer();
     void muteLineAnswersNothing();
     void rawLinesAreACable();
+    void deviceChecksOnItsModemOnceSpokenTo();
     void commandLine_data();
     void commandLine();
 };
@@ -62,21 +63,37 @@ void LineOptionsTest::rawLinesAreACable() {
     QCOMPARE(rig.type(2, "ATD1\r"), QByteArray("ATD1\r\r\nNO CARRIER\r\n"));
 }
 
+void LineOptionsTest::deviceChecksOnItsModemOnceSpokenTo() {
+    SimulatorRig rig({LineOptions(), ofKind(LineKind::Device)});
+    rig.wait(60000);
+    QCOMPARE(rig.read(2), QByteArray()); // nobody has spoken to it yet
+    QCOMPARE(rig.type(2, "ATI3\r"), QByteArray());
+    rig.wait(2999);
+    QCOMPARE(rig.read(2), QByteArray());
+    rig.wait(1);
+    QCOMPARE(rig.read(2), QByteArray("AT\r"));
+    rig.type(2, "AT\r\r\nOK\r\n"); // an answer changes nothing
+    rig.wait(3000);
+    QCOMPARE(rig.read(2), QByteArray("AT\r"));
+    QCOMPARE(rig.type(1, "ATD2\r"), QByteArray("ATD2\r\r\nNO CARRIER\r\n"));
+}
+
 void LineOptionsTest::commandLine_data() {
     QTest::addColumn<QStringList>("args");
-    QTest::addColumn<QString>("lines"); // one letter a line: m modem, u mute, r raw; "" if refused
+    // One letter a line: m modem, u mute, r raw, d device; "" if refused.
+    QTest::addColumn<QString>("lines");
     QTest::addColumn<int>("delayOfLine1");
     QTest::newRow("defaults") << QStringList() << "mm" << 0;
     QTest::newRow("a line per link")
         << QStringList{"--link", "a", "--link", "b", "--link", "c"} << "mmm" << 0;
-    QTest::newRow("kinds and delay")
-        << QStringList{"--raw", "3", "--lines", "4", "--mute=2", "--delay", "1:250"} << "murm"
-        << 250;
+    QTest::newRow("kinds and delay") << QStringList{"--raw",   "3",     "--lines",  "5", "--mute=2",
+                                                    "--delay", "1:250", "--device", "4"}
+                                     << "murdm" << 250;
     QTest::newRow("line past the last") << QStringList{"--raw", "3"} << "" << 0;
     QTest::newRow("more links than lines")
         << QStringList{"--lines", "1", "--link", "a", "--link", "b"} << "" << 0;
     QTest::newRow("delay without time") << QStringList{"--delay", "1"} << "" << 0;
-    QTest::newRow("mute and raw") << QStringList{"--mute", "1", "--raw", "1"} << "" << 0;
+    QTest::newRow("two kinds") << QStringList{"--device", "1", "--raw", "1"} << "" << 0;
     QTest::newRow("unknown option") << QStringList{"--bogus"} << "" << 0;
 }
 
@@ -97,7 +114,7 @@ void LineOptionsTest::commandLine() {
     }
     QString kinds;
     for (const LineOptions& line : options.lines)
-        kinds += line.kind == LineKind::Raw ? 'r' : line.kind == LineKind::Mute ? 'u' : 'm';
+        kinds += QLatin1Char("murd"[int(line.kind)]);
     QCOMPARE(kinds, lines);
     QCOMPARE(options.lines[0].replyDelay, Millis(delayOfLine1));
 }

@@ -11,6 +11,8 @@ namespace {
 // Dial modifiers (tone, pulse, wait, pause...) that do not change the number.
 constexpr std::string_view kDialModifiers = "TPW,@!;";
 
+constexpr Millis kDeviceCheckInterval = 3000;
+
 std::optional<std::string> dialledNumber(const std::string& dialString) {
     std::string number;
     for (char c : dialString) {
@@ -39,6 +41,12 @@ void Modem::receive(std::string_view bytes, Millis now) {
         return;
     case LineKind::Raw:
         m_router.sendData(m_index, bytes);
+        return;
+    case LineKind::Device:
+        // Whatever comes first tells the device someone is there: it starts checking then,
+        // rather than piling checks up in a port nobody has open.
+        if (!m_nextCheck)
+            m_nextCheck = now + kDeviceCheckInterval;
         return;
     case LineKind::Modem:
         break;
@@ -222,6 +230,10 @@ void Modem::hangUp() {
 }
 
 void Modem::advance(Millis now) {
+    if (m_nextCheck && *m_nextCheck <= now) {
+        m_output += "AT\r";
+        m_nextCheck = now + kDeviceCheckInterval;
+    }
     if (m_executeAt && *m_executeAt <= now) {
         m_executeAt.reset();
         executeLine(std::exchange(m_pendingLine, {}), now);
@@ -246,6 +258,7 @@ void Modem::advance(Millis now) {
 
 std::optional<Millis> Modem::nextDeadline() const {
     std::optional<Millis> earliest = m_executeAt;
+    keepEarliest(earliest, m_nextCheck);
     if (m_mode == ModemMode::Ringing)
         keepEarliest(earliest, m_nextRing);
     if (m_mode == ModemMode::Dialling)

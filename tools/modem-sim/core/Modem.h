@@ -78,6 +78,9 @@ private:
     long m_ringsSounded = 0;
     std::optional<Millis> m_dialGivesUpAt;
 
+    // A device line's next check on its modem, once something has woken it.
+    std::optional<Millis> m_nextCheck;
+
     Millis m_lastDataAt = 0;
     int m_escapeCount = 0;
     std::optional<Millis> m_escapeAt;
