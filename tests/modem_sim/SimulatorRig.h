@@ -4,6 +4,15 @@
 
 #include <QByteArray>
 
+// What a modem answers, with its defaults.
+inline const QByteArray kOk = "\r\nOK\r\n";
+inline const QByteArray kError = "\r\nERROR\r\n";
+inline const QByteArray kRing = "\r\nRING\r\n";
+inline const QByteArray kConnect = "\r\nCONNECT 9600\r\n";
+inline const QByteArray kNoCarrier = "\r\nNO CARRIER\r\n";
+inline const QByteArray kBusy = "\r\nBUSY\r\n";
+inline const QByteArray kIdentity = "\r\nDuplink Simulated Modem 1.0\r\n";
+
 // An exchange driven by hand: its clock moves only when told to, and lines are named by their
 // telephone numbers (1, 2, ...).
 class SimulatorRig {
