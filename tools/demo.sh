@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Starts Duplink with its ports 1 and 2 on two simulated modems, so it can be tried without
-# one. Usage: tools/demo.sh BUILD-DIR. The simulator stops when the window closes or the script
-# is interrupted.
+# Starts Duplink with its ports 1 and 2 on two simulated modems and port 3 on a simulated device
+# that uses a modem, so it can be tried without either. Usage: tools/demo.sh BUILD-DIR. The
+# simulator stops when the window closes or the script is interrupted.
 set -euo pipefail
 
 if [ $# -ne 1 ]; then
@@ -9,6 +9,8 @@ if [ $# -ne 1 ]; then
     exit 2
 fi
 build=$(cd "$1" && pwd)
+# The lines' options, shared with the test that follows the README's walkthrough.
+read -ra sim_options <"$(dirname "$0")/demo-simulator.options"
 sim="$build/tools/modem-sim/modem-sim"
 app="$build/src/duplink"
 # Gives the simulated lines modem lines (DSR, CTS, DCD, RI) the window can show; optional.
@@ -42,33 +44,44 @@ trap cleanup EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM HUP
 
+all_linked() {
+    local n
+    for n in 1 2 3; do
+        [ -L "$links/com$n" ] || return 1
+    done
+}
+
 export PTY_MODEM_LINES="$links/lines"
-"$sim" --link "$links/com1" --link "$links/com2" --ring-interval 1000 >/dev/null &
+"$sim" --link "$links/com1" --link "$links/com2" --link "$links/com3" "${sim_options[@]}" \
+    >/dev/null &
 sim_pid=$!
 for _ in $(seq 100); do
-    [ -L "$links/com1" ] && [ -L "$links/com2" ] && break
+    all_linked && break
     if ! kill -0 "$sim_pid" 2>/dev/null; then
         echo "$0: the modem simulator did not start" >&2
         exit 1
     fi
     sleep 0.05
 done
-if ! [ -L "$links/com1" ] || ! [ -L "$links/com2" ]; then
+if ! all_linked; then
     echo "$0: the modem simulator made no lines" >&2
     exit 1
 fi
 
 cat <<EOF
-Duplink on two simulated modems: port 1 is telephone number 1, port 2 is number 2.
-Send "ATD2" on Terminal 1 to ring Terminal 2, and "ATA" there to answer.
+Duplink on simulated lines: ports 1 and 2 are modems at telephone numbers 1 and 2, port 3 is
+a device that uses a modem. Send "ATD2" on Terminal 1 to ring Terminal 2, and "ATA" there to
+answer; README.md walks through the rest.
 EOF
 
 preload=""
 [ -f "$lines_library" ] && preload="$lines_library"
 
 # Started in the background so that a signal to this script is handled at once rather than
-# after the window closes.
-LD_PRELOAD="$preload" DUPLINK_COM1="$links/com1" DUPLINK_COM2="$links/com2" "$app" &
+# after the window closes. The settings go into a folder of the demo's own, so the demo always
+# starts from the defaults the README's walkthrough expects and leaves the user's alone.
+LD_PRELOAD="$preload" ProgramFiles="$links" DUPLINK_COM1="$links/com1" \
+    DUPLINK_COM2="$links/com2" DUPLINK_COM3="$links/com3" "$app" &
 app_pid=$!
 status=0
 wait "$app_pid" || status=$?

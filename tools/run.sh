@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds the program and the modem simulator, and starts Duplink
-# wired to two simulated modems.
+# Installs what is missing, builds only the program, the modem simulator and the pty modem-line
+# library, and starts Duplink wired to two simulated modems and a simulated device.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/install-deps.sh

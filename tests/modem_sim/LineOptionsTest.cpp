@@ -1,13 +1,11 @@
-#include "Bench.h"
 #include "SimulatorOptions.h"
+#include "SimulatorRig.h"
 #include "TestSuites.h"
 
 #include <QStringList>
 #include <QTest>
 
 namespace {
-const QByteArray kOk = "\r\nOK\r\n";
-
 LineOptions delayed(Millis ms) {
     LineOptions options;
     options.replyDelay = ms;
@@ -27,56 +25,72 @@ private slots:
     void replyDelayHoldsTheAnswer();
     void muteLineAnswersNothing();
     void rawLinesAreACable();
+    void deviceChecksOnItsModemOnceSpokenTo();
     void commandLine_data();
     void commandLine();
 };
 
 void LineOptionsTest::replyDelayHoldsTheAnswer() {
-    Bench bench({delayed(500), LineOptions()});
-    QCOMPARE(bench.type(1, "ATI3\r"), QByteArray("ATI3\r"));
-    bench.wait(499);
-    QCOMPARE(bench.read(1), QByteArray());
-    bench.wait(1);
-    QCOMPARE(bench.read(1), "\r\nDuplink Simulated Modem 1.0\r\n" + kOk);
-    QCOMPARE(bench.type(2, "AT\r"), "AT\r" + kOk); // the other line is not slowed
+    SimulatorRig rig({delayed(500), LineOptions()});
+    QCOMPARE(rig.type(1, "ATI3\r"), QByteArray("ATI3\r"));
+    rig.wait(499);
+    QCOMPARE(rig.read(1), QByteArray());
+    rig.wait(1);
+    QCOMPARE(rig.read(1), kIdentity + kOk);
+    QCOMPARE(rig.type(2, "AT\r"), "AT\r" + kOk); // the other line is not slowed
 }
 
 void LineOptionsTest::muteLineAnswersNothing() {
-    Bench bench({ofKind(LineKind::Mute), LineOptions()});
-    QCOMPARE(bench.type(1, "ATI3\rATD2\r"), QByteArray());
-    QCOMPARE(bench.read(2), QByteArray());
-    QCOMPARE(bench.type(2, "ATD1\r"), QByteArray("ATD1\r"));
-    bench.wait(10000);
-    QCOMPARE(bench.read(1), QByteArray());
-    bench.wait(40000);
-    QCOMPARE(bench.read(2), QByteArray("\r\nNO CARRIER\r\n"));
+    SimulatorRig rig({ofKind(LineKind::Mute), LineOptions()});
+    QCOMPARE(rig.type(1, "ATI3\rATD2\r"), QByteArray());
+    QCOMPARE(rig.read(2), QByteArray());
+    QCOMPARE(rig.type(2, "ATD1\r"), QByteArray("ATD1\r"));
+    rig.wait(10000);
+    QCOMPARE(rig.read(1), QByteArray());
+    rig.wait(40000);
+    QCOMPARE(rig.read(2), kNoCarrier);
 }
 
 void LineOptionsTest::rawLinesAreACable() {
-    Bench bench({ofKind(LineKind::Raw), LineOptions(), ofKind(LineKind::Raw)});
-    QCOMPARE(bench.type(1, "AT\r"), QByteArray());
-    QCOMPARE(bench.read(3), QByteArray("AT\r"));
-    QCOMPARE(bench.type(3, QByteArray("\0\xff+++", 5)), QByteArray());
-    QCOMPARE(bench.read(1), QByteArray("\0\xff+++", 5));
-    QCOMPARE(bench.read(2), QByteArray());
-    QCOMPARE(bench.type(2, "ATD1\r"), QByteArray("ATD1\r\r\nNO CARRIER\r\n"));
+    SimulatorRig rig({ofKind(LineKind::Raw), LineOptions(), ofKind(LineKind::Raw)});
+    QCOMPARE(rig.type(1, "AT\r"), QByteArray());
+    QCOMPARE(rig.read(3), QByteArray("AT\r"));
+    QCOMPARE(rig.type(3, QByteArray("\0\xff+++", 5)), QByteArray());
+    QCOMPARE(rig.read(1), QByteArray("\0\xff+++", 5));
+    QCOMPARE(rig.read(2), QByteArray());
+    QCOMPARE(rig.type(2, "ATD1\r"), "ATD1\r" + kNoCarrier);
+}
+
+void LineOptionsTest::deviceChecksOnItsModemOnceSpokenTo() {
+    SimulatorRig rig({LineOptions(), ofKind(LineKind::Device)});
+    rig.wait(60000);
+    QCOMPARE(rig.read(2), QByteArray()); // nobody has spoken to it yet
+    QCOMPARE(rig.type(2, "ATI3\r"), QByteArray());
+    rig.wait(2999);
+    QCOMPARE(rig.read(2), QByteArray());
+    rig.wait(1);
+    QCOMPARE(rig.read(2), QByteArray("AT\r"));
+    rig.wait(3000);
+    QCOMPARE(rig.read(2), QByteArray("AT\r"));
+    QCOMPARE(rig.type(1, "ATD2\r"), "ATD2\r" + kNoCarrier);
 }
 
 void LineOptionsTest::commandLine_data() {
     QTest::addColumn<QStringList>("args");
-    QTest::addColumn<QString>("lines"); // one letter a line: m modem, u mute, r raw; "" if refused
+    // One letter a line: m modem, u mute, r raw, d device; "" if refused.
+    QTest::addColumn<QString>("lines");
     QTest::addColumn<int>("delayOfLine1");
     QTest::newRow("defaults") << QStringList() << "mm" << 0;
     QTest::newRow("a line per link")
         << QStringList{"--link", "a", "--link", "b", "--link", "c"} << "mmm" << 0;
     QTest::newRow("kinds and delay")
-        << QStringList{"--raw", "3", "--lines", "4", "--mute=2", "--delay", "1:250"} << "murm"
-        << 250;
+        << QStringList{"--raw", "3", "--lines=5", "--mute=2", "--delay", "1:250", "--device=4"}
+        << "murdm" << 250;
     QTest::newRow("line past the last") << QStringList{"--raw", "3"} << "" << 0;
     QTest::newRow("more links than lines")
         << QStringList{"--lines", "1", "--link", "a", "--link", "b"} << "" << 0;
     QTest::newRow("delay without time") << QStringList{"--delay", "1"} << "" << 0;
-    QTest::newRow("mute and raw") << QStringList{"--mute", "1", "--raw", "1"} << "" << 0;
+    QTest::newRow("two kinds") << QStringList{"--device", "1", "--raw", "1"} << "" << 0;
     QTest::newRow("unknown option") << QStringList{"--bogus"} << "" << 0;
 }
 
@@ -97,7 +111,7 @@ void LineOptionsTest::commandLine() {
     }
     QString kinds;
     for (const LineOptions& line : options.lines)
-        kinds += line.kind == LineKind::Raw ? 'r' : line.kind == LineKind::Mute ? 'u' : 'm';
+        kinds += QLatin1Char("murd"[int(line.kind)]);
     QCOMPARE(kinds, lines);
     QCOMPARE(options.lines[0].replyDelay, Millis(delayOfLine1));
 }

@@ -5,6 +5,8 @@
 
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QTimer>
 #include <QWindow>
 
@@ -68,6 +70,13 @@ bool LiveWindow::waitPastIdentification(PtyPair& port1Device, PtyPair& port2Devi
 
 LogView* LiveWindow::log(int channel) const {
     return find<LogView>(channel == 0 ? QStringLiteral("Text2") : QStringLiteral("Text6"));
+}
+
+void LiveWindow::run(int channel, const QString& command) {
+    find<QLineEdit>(channel == 0 ? QStringLiteral("Text4") : QStringLiteral("Text7"))
+        ->setText(command);
+    find<QPushButton>(channel == 0 ? QStringLiteral("Command3") : QStringLiteral("Command6"))
+        ->click();
 }
 
 TerminalChannel& LiveWindow::channel(int index) {

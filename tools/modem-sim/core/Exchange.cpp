@@ -59,9 +59,12 @@ std::optional<int> Exchange::lineForNumber(const std::string& number) const {
 
 DialOutcome Exchange::placeCall(int line, const std::string& number, Millis now) {
     const auto target = lineForNumber(number);
-    if (!target || m_kinds[std::size_t(*target)] == LineKind::Raw)
+    if (!target)
         return DialOutcome::NoCarrier;
     const std::size_t callee = std::size_t(*target);
+    // Only a modem takes a call: neither a cable nor a device has a telephone line.
+    if (m_kinds[callee] == LineKind::Raw || m_kinds[callee] == LineKind::Device)
+        return DialOutcome::NoCarrier;
     if (*target == line || m_peer[callee] >= 0 || !m_lines[callee]->offerCall(now))
         return DialOutcome::Busy;
     m_peer[std::size_t(line)] = *target;

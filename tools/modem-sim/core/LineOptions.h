@@ -3,9 +3,10 @@
 #include "Millis.h"
 
 enum class LineKind {
-    Modem, // a modem with command mode
-    Mute,  // reads everything, answers nothing
-    Raw,   // no command mode: bytes only
+    Modem,  // a modem with command mode
+    Mute,   // reads everything, answers nothing
+    Raw,    // no command mode: bytes only
+    Device, // the other side of a modem: once spoken to, it checks on its modem with AT
 };
 
 struct LineOptions {

@@ -11,6 +11,8 @@ namespace {
 // Dial modifiers (tone, pulse, wait, pause...) that do not change the number.
 constexpr std::string_view kDialModifiers = "TPW,@!;";
 
+constexpr Millis kDeviceCheckInterval = 3000;
+
 std::optional<std::string> dialledNumber(const std::string& dialString) {
     std::string number;
     for (char c : dialString) {
@@ -40,6 +42,12 @@ void Modem::receive(std::string_view bytes, Millis now) {
     case LineKind::Raw:
         m_router.sendData(m_index, bytes);
         return;
+    case LineKind::Device:
+        // Whatever comes first tells the device someone is there: it starts checking then,
+        // rather than piling checks up in a port nobody has open.
+        if (!m_nextCheck)
+            m_nextCheck = now + kDeviceCheckInterval;
+        return;
     case LineKind::Modem:
         break;
     }
@@ -56,16 +64,16 @@ void Modem::process(std::string_view bytes, Millis now) {
             return;
         }
         const char c = bytes[i];
-        switch (m_state) {
-        case ModemState::Online:
+        switch (m_mode) {
+        case ModemMode::Online:
             onlineByte(c, now);
             break;
-        case ModemState::Dialling:
+        case ModemMode::Dialling:
             // Any key abandons the call, except the LF of terminals that end lines with CR LF.
             if (c != '\n') {
                 m_router.endCall(m_index);
                 m_dialGivesUpAt.reset();
-                m_state = ModemState::Command;
+                m_mode = ModemMode::Command;
                 emit(ResultCode::NoCarrier);
             }
             break;
@@ -153,7 +161,7 @@ Modem::Step Modem::execute(const Command& command, Millis now) {
         return Step::Next;
     }
     if (name == "O") {
-        if (m_state != ModemState::OnlineCommand) {
+        if (m_mode != ModemMode::OnlineCommand) {
             emit(ResultCode::NoCarrier);
             return Step::Stop;
         }
@@ -183,7 +191,7 @@ Modem::Step Modem::execute(const Command& command, Millis now) {
 }
 
 Modem::Step Modem::answer(Millis now) {
-    if (m_state != ModemState::Ringing) {
+    if (m_mode != ModemMode::Ringing) {
         emit(ResultCode::NoCarrier);
         return Step::Stop;
     }
@@ -195,11 +203,11 @@ Modem::Step Modem::answer(Millis now) {
 
 Modem::Step Modem::dial(const std::string& dialString, Millis now) {
     const auto number = dialledNumber(dialString);
-    if (m_state != ModemState::Command || !number)
+    if (m_mode != ModemMode::Command || !number)
         return Step::Fail;
     switch (m_router.placeCall(m_index, *number, now)) {
     case DialOutcome::Ringing:
-        m_state = ModemState::Dialling;
+        m_mode = ModemMode::Dialling;
         m_dialGivesUpAt.reset();
         if (m_settings.carrierWaitMs() > 0)
             m_dialGivesUpAt = now + m_settings.carrierWaitMs();
@@ -215,30 +223,34 @@ Modem::Step Modem::dial(const std::string& dialString, Millis now) {
 }
 
 void Modem::hangUp() {
-    if (m_state == ModemState::Ringing || m_state == ModemState::OnlineCommand)
+    if (m_mode == ModemMode::Ringing || m_mode == ModemMode::OnlineCommand)
         m_router.endCall(m_index);
-    m_state = ModemState::Command;
+    m_mode = ModemMode::Command;
     m_settings.setRingCount(0);
 }
 
 void Modem::advance(Millis now) {
+    if (m_nextCheck && *m_nextCheck <= now) {
+        m_output += "AT\r";
+        m_nextCheck = now + kDeviceCheckInterval;
+    }
     if (m_executeAt && *m_executeAt <= now) {
         m_executeAt.reset();
         executeLine(std::exchange(m_pendingLine, {}), now);
         process(std::exchange(m_heldInput, {}), now);
     }
-    if (m_state == ModemState::Ringing && m_nextRing <= now)
+    if (m_mode == ModemMode::Ringing && m_nextRing <= now)
         ring(now);
-    if (m_state == ModemState::Dialling && m_dialGivesUpAt && *m_dialGivesUpAt <= now) {
+    if (m_mode == ModemMode::Dialling && m_dialGivesUpAt && *m_dialGivesUpAt <= now) {
         m_router.endCall(m_index);
         m_dialGivesUpAt.reset();
-        m_state = ModemState::Command;
+        m_mode = ModemMode::Command;
         emit(ResultCode::NoCarrier);
     }
-    if (m_state == ModemState::Online && m_escapeAt && *m_escapeAt <= now) {
+    if (m_mode == ModemMode::Online && m_escapeAt && *m_escapeAt <= now) {
         m_escapeAt.reset();
         m_escapeCount = 0;
-        m_state = ModemState::OnlineCommand;
+        m_mode = ModemMode::OnlineCommand;
         m_assembler.reset();
         emit(ResultCode::Ok);
     }
@@ -246,11 +258,12 @@ void Modem::advance(Millis now) {
 
 std::optional<Millis> Modem::nextDeadline() const {
     std::optional<Millis> earliest = m_executeAt;
-    if (m_state == ModemState::Ringing)
+    keepEarliest(earliest, m_nextCheck);
+    if (m_mode == ModemMode::Ringing)
         keepEarliest(earliest, m_nextRing);
-    if (m_state == ModemState::Dialling)
+    if (m_mode == ModemMode::Dialling)
         keepEarliest(earliest, m_dialGivesUpAt);
-    if (m_state == ModemState::Online)
+    if (m_mode == ModemMode::Online)
         keepEarliest(earliest, m_escapeAt);
     return earliest;
 }
@@ -260,11 +273,11 @@ std::string Modem::takeOutput() {
 }
 
 bool Modem::offerCall(Millis now) {
-    if (m_state != ModemState::Command)
+    if (m_mode != ModemMode::Command)
         return false;
     // The first ring is due at once; advance() sounds it, after the caller has seen its dial
     // accepted.
-    m_state = ModemState::Ringing;
+    m_mode = ModemMode::Ringing;
     m_nextRing = now;
     m_settings.setRingCount(0);
     return true;
@@ -281,7 +294,7 @@ void Modem::ring(Millis now) {
 }
 
 void Modem::callAnswered(Millis now) {
-    if (m_state != ModemState::Dialling)
+    if (m_mode != ModemMode::Dialling)
         return;
     m_dialGivesUpAt.reset();
     goOnline(now);
@@ -289,22 +302,22 @@ void Modem::callAnswered(Millis now) {
 }
 
 void Modem::callEnded() {
-    const ModemState was = m_state;
-    m_state = ModemState::Command;
+    const ModemMode was = m_mode;
+    m_mode = ModemMode::Command;
     m_settings.setRingCount(0);
     m_dialGivesUpAt.reset();
     // Unanswered rings just stop; a caller or a connected line learns the carrier is gone.
-    if (was != ModemState::Ringing && was != ModemState::Command)
+    if (was != ModemMode::Ringing && was != ModemMode::Command)
         emit(ResultCode::NoCarrier);
 }
 
 void Modem::deliver(std::string_view data) {
-    if (m_options.kind == LineKind::Raw || m_state == ModemState::Online)
+    if (m_options.kind == LineKind::Raw || m_mode == ModemMode::Online)
         m_output.append(data);
 }
 
 void Modem::goOnline(Millis now) {
-    m_state = ModemState::Online;
+    m_mode = ModemMode::Online;
     m_settings.setRingCount(0);
     m_lastDataAt = now;
     m_escapeCount = 0;

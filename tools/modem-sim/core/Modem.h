@@ -12,7 +12,7 @@
 
 struct Command;
 
-enum class ModemState { Command, Dialling, Ringing, Online, OnlineCommand };
+enum class ModemMode { Command, Dialling, Ringing, Online, OnlineCommand };
 
 // One line of the exchange. Received bytes go in through receive(); everything the line sends
 // back collects in an outgoing queue that takeOutput() empties.
@@ -34,10 +34,10 @@ public:
     void callEnded();
     void deliver(std::string_view data);
 
-    ModemState state() const { return m_state; }
+    ModemMode mode() const { return m_mode; }
     // What the modem's lines say: the carrier while a call is up, and every ring it has sounded.
     bool carrier() const {
-        return m_state == ModemState::Online || m_state == ModemState::OnlineCommand;
+        return m_mode == ModemMode::Online || m_mode == ModemMode::OnlineCommand;
     }
     long ringsSounded() const { return m_ringsSounded; }
     const ModemSettings& settings() const { return m_settings; }
@@ -63,7 +63,7 @@ private:
     CallRouter& m_router;
     Millis m_ringInterval;
 
-    ModemState m_state = ModemState::Command;
+    ModemMode m_mode = ModemMode::Command;
     ModemSettings m_settings;
     CommandLineAssembler m_assembler;
     std::string m_lastLine;
@@ -77,6 +77,9 @@ private:
     Millis m_nextRing = 0;
     long m_ringsSounded = 0;
     std::optional<Millis> m_dialGivesUpAt;
+
+    // A device line's next check on its modem, once something has woken it.
+    std::optional<Millis> m_nextCheck;
 
     Millis m_lastDataAt = 0;
     int m_escapeCount = 0;

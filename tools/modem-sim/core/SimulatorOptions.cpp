@@ -23,10 +23,20 @@ struct LineChoices {
     std::map<int, LineKind> kinds;
 };
 
+std::optional<LineKind> kindOption(const std::string& name) {
+    if (name == "--mute")
+        return LineKind::Mute;
+    if (name == "--raw")
+        return LineKind::Raw;
+    if (name == "--device")
+        return LineKind::Device;
+    return std::nullopt;
+}
+
 bool chooseKind(LineChoices& choices, int line, LineKind kind, std::string& error) {
     const auto [it, added] = choices.kinds.emplace(line, kind);
     if (!added && it->second != kind) {
-        error = "line " + std::to_string(line) + " cannot be both --mute and --raw";
+        error = "line " + std::to_string(line) + " is given two of --mute, --raw and --device";
         return false;
     }
     return true;
@@ -73,8 +83,8 @@ bool parseSimulatorOptions(const std::vector<std::string>& args, SimulatorOption
             options.help = true;
             return true;
         }
-        if (name != "--lines" && name != "--link" && name != "--delay" && name != "--mute" &&
-            name != "--raw" && name != "--ring-interval") {
+        if (name != "--lines" && name != "--link" && name != "--delay" &&
+            name != "--ring-interval" && !kindOption(name)) {
             error = "unknown option " + args[i];
             return false;
         }
@@ -114,8 +124,7 @@ bool parseSimulatorOptions(const std::vector<std::string>& args, SimulatorOption
             const auto line = wholeNumber(value, 1, kMaxLines);
             if (!line)
                 return bad();
-            if (!chooseKind(choices, int(*line), name == "--mute" ? LineKind::Mute : LineKind::Raw,
-                            error))
+            if (!chooseKind(choices, int(*line), *kindOption(name), error))
                 return false;
         }
     }
@@ -142,6 +151,9 @@ Options:
                       lines are wired together in pairs in line order like a null-modem
                       cable; a raw line without a partner discards what it receives.
                       Dialling a raw line gives NO CARRIER.
+  --device LINE       LINE is a device that uses a modem, not a modem: it answers nothing,
+                      but once anything has arrived on it, it sends AT and CR every three
+                      seconds, checking on its modem. Dialling it gives NO CARRIER.
   --ring-interval MS  time between RINGs of a called line (default 2000)
   -h, --help          show this text and exit
 
@@ -158,9 +170,14 @@ Commands (AT or at, ended by CR; spaces ignored; A/ repeats the last line):
   L M X &C &D  accepted, no effect
 
 Results: OK (0), CONNECT 9600 (12), RING (2), NO CARRIER (3), ERROR (4), BUSY (7).
-Online, data passes byte for byte to the other line; "+++" with a guard time of silence
-before and after returns to command mode with OK. Dialling a line that is in a call or
-dialling gives BUSY, an unknown number NO CARRIER; any character typed while dialling
-abandons the call. A pseudo-terminal has no modem control lines: RI and DCD do not move.
+Online, data passes byte for byte to the other line. The escape back to command mode is a
+guard time (S12) with nothing sent, exactly three escape characters (S2) less than a guard
+time apart, and a guard time with nothing sent after them; then OK. Anything sent within
+the guard time after them, even a CR, cancels it: send "+++" on its own.
+Dialling a line that is in a call or dialling gives BUSY, an unknown number NO CARRIER; any
+character typed while dialling abandons the call. A pseudo-terminal has no modem control
+lines; a program that preloads libptymodemlines.so, with PTY_MODEM_LINES naming the same
+state file as the simulator's, sees DSR and CTS on, DCD while a call is up and a pulse on RI
+for every ring.
 )";
 }

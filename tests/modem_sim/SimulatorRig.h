@@ -4,12 +4,21 @@
 
 #include <QByteArray>
 
+// What a modem answers, with its defaults.
+inline const QByteArray kOk = "\r\nOK\r\n";
+inline const QByteArray kError = "\r\nERROR\r\n";
+inline const QByteArray kRing = "\r\nRING\r\n";
+inline const QByteArray kConnect = "\r\nCONNECT 9600\r\n";
+inline const QByteArray kNoCarrier = "\r\nNO CARRIER\r\n";
+inline const QByteArray kBusy = "\r\nBUSY\r\n";
+inline const QByteArray kIdentity = "\r\nDuplink Simulated Modem 1.0\r\n";
+
 // An exchange driven by hand: its clock moves only when told to, and lines are named by their
 // telephone numbers (1, 2, ...).
-class Bench {
+class SimulatorRig {
 public:
-    explicit Bench(std::vector<LineOptions> lines = {LineOptions(), LineOptions()},
-                   Millis ringInterval = 2000)
+    explicit SimulatorRig(std::vector<LineOptions> lines = {LineOptions(), LineOptions()},
+                          Millis ringInterval = 2000)
         : m_exchange(lines, ringInterval) {}
 
     // Sends text to a line and returns what that line answers straight away.
@@ -26,7 +35,7 @@ public:
         const std::string out = m_exchange.takeOutput(index(line));
         return QByteArray(out.data(), qsizetype(out.size()));
     }
-    ModemState state(int line) const { return m_exchange.line(index(line)).state(); }
+    ModemMode mode(int line) const { return m_exchange.line(index(line)).mode(); }
 
     // Dials callee from caller, answers it and forgets everything both lines said.
     void connect(int caller, int callee) {
