@@ -66,6 +66,7 @@ private slots:
     void portNumberRules();
     void openFailuresNameThePortAndDevice();
     void peerClosingClosesThePortQuietly();
+    void aWriteThatFindsTheDeviceGoneReportsItAfterwards();
     void modemLinesOnTheWire();
 
 private:
@@ -232,6 +233,26 @@ void SerialPtyTest::peerClosingClosesThePortQuietly() {
     QCOMPARE(control.Input(), QStringLiteral("bye"));
     control.setOutput(QStringLiteral("ignored while closed"));
     QVERIFY(!control.CTSHolding());
+}
+
+void SerialPtyTest::aWriteThatFindsTheDeviceGoneReportsItAfterwards() {
+    QtSerialControl control;
+    control.setCommPort(kPort);
+    control.setPortOpen(true);
+    int lostInsideTheWrite = 0;
+    bool writing = false;
+    connect(&control, &SerialControl::portLost, this, [&] { lostInsideTheWrite += writing; });
+    QSignalSpy lost(&control, &SerialControl::portLost);
+
+    m_pty->closeMaster();
+    writing = true;
+    control.writeBytes("into the void");
+    writing = false;
+    QTRY_COMPARE_WITH_TIMEOUT(lost.count(), 1, 2000);
+    QCOMPARE(lostInsideTheWrite, 0);
+    QVERIFY(!control.PortOpen());
+    QTest::qWait(100);
+    QCOMPARE(lost.count(), 1);
 }
 
 void SerialPtyTest::modemLinesOnTheWire() {

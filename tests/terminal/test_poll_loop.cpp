@@ -22,6 +22,8 @@ private slots:
     void clearAndEmpty();
     void theTransmitSwitch();
     void whatCameBeforeADeviceWentAwayIsKept();
+    void aPortLostInTheMiddleOfTheRelay_data();
+    void aPortLostInTheMiddleOfTheRelay();
 };
 
 void PollLoopTest::identificationTakesTheFirstTicks() {
@@ -312,6 +314,7 @@ void PollLoopTest::whatCameBeforeADeviceWentAwayIsKept() {
     rig.port1.receive("last words");
     emit rig.view1.runClicked();
     rig.port1.loseDevice();
+    rig.settle();
     QCOMPARE(rig.view1.log, QByteArray("last words"));
     QCOMPARE(rig.view1.portLamp, kRed);
     rig.tick();
@@ -323,9 +326,55 @@ void PollLoopTest::whatCameBeforeADeviceWentAwayIsKept() {
     rig.port2.receive("bye");
     rig.port1.setPortOpen(true);
     rig.port2.loseDevice();
+    rig.settle();
     QCOMPARE(rig.port1.written(), QByteArray("bye"));
     QCOMPARE(rig.view1.log, QByteArray("last words\r\nCOM2: bye"));
     QCOMPARE(rig.view2.log, QByteArray("bye"));
+}
+
+void PollLoopTest::aPortLostInTheMiddleOfTheRelay_data() {
+    QTest::addColumn<bool>("loseOne");
+    QTest::addColumn<bool>("loseTwo");
+    QTest::newRow("port 1 while written") << true << false;
+    QTest::newRow("port 2 while written") << false << true;
+    QTest::newRow("both") << true << true;
+}
+
+void PollLoopTest::aPortLostInTheMiddleOfTheRelay() {
+    QFETCH(bool, loseOne);
+    QFETCH(bool, loseTwo);
+    TerminalRig rig;
+    rig.openBoth();
+    rig.skipIdentification();
+    rig.terminal->TransmitMode = 1;
+    rig.port2.receive("A");
+    rig.port1.receive("B");
+    rig.port1.loseDeviceInNextWrite = loseOne;
+    rig.port2.loseDeviceInNextWrite = loseTwo;
+    bool ticking = false;
+    int reportedInsideTheTick = 0;
+    QList<int> lost;
+    for (FakeSerialControl* port : {&rig.port1, &rig.port2}) {
+        QObject::connect(port, &SerialControl::portLost, [&, port] {
+            reportedInsideTheTick += ticking;
+            lost << (port == &rig.port1 ? 1 : 2);
+        });
+    }
+    ticking = true;
+    rig.tick();
+    ticking = false;
+    rig.settle();
+    QCOMPARE(reportedInsideTheTick, 0);
+    QCOMPARE(lost.size(), int(loseOne) + int(loseTwo));
+    // Both directions in the relay's order; the write that found its device gone took nothing.
+    QCOMPARE(rig.view1.log, QByteArray("\r\nCOM2: A\r\nCOM1: B\r\n"));
+    QCOMPARE(rig.port1.written(), loseOne ? QByteArray() : QByteArray("A"));
+    QCOMPARE(rig.port2.written(), loseTwo ? QByteArray() : QByteArray("B"));
+    QCOMPARE(rig.view1.portLamp, loseOne ? kRed : kGreen);
+    QCOMPARE(rig.view2.portLamp, loseTwo ? kRed : kGreen);
+    rig.tick();
+    rig.settle();
+    QCOMPARE(lost.size(), int(loseOne) + int(loseTwo));
 }
 
 QTEST_MAIN(PollLoopTest)

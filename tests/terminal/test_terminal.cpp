@@ -148,6 +148,7 @@ void TerminalTest::threeRingsInARowLightRI() {
     const QStringList joined = {"6", "66", "666"};
     for (int ring = 0; ring < 3; ++ring) {
         rig.port1.raiseEvent(comEvRing);
+        rig.settle();
         QCOMPARE(history[3], joined[ring]);
         QCOMPARE(rig.view1.lineLamps[5], ring == 2 ? kGreen : kOff);
     }
@@ -155,9 +156,11 @@ void TerminalTest::threeRingsInARowLightRI() {
     rig.view1.lineLamps.fill(0);
     for (const qint16 other : {0, 1, 2, 7, 1008})
         rig.port1.raiseEvent(other);
+    rig.settle();
     QCOMPARE(history[3], QStringLiteral("666"));
     QCOMPARE(rig.view1.lineLamps[5], 0);
     rig.port1.raiseEvent(comEvCTS);
+    rig.settle();
     QCOMPARE(history[3], QStringLiteral("663"));
     QCOMPARE(rig.view1.lineLamps[5], kOff);
     QCOMPARE(rig.terminal->channel(1).LineEventHistory[3], QString());
@@ -168,6 +171,7 @@ void TerminalTest::lampsRtsBoxAndSummaryFollowTheControl() {
     rig.openBoth();
     rig.port1.setInputLines(true, false, true);
     rig.port1.raiseEvent(comEvCTS);
+    rig.settle();
     QCOMPARE(rig.view1.lineLamps, (std::array<int, 6>{kOff, kRed, kGreen, kOff, kGreen, kOff}));
     QCOMPARE(rig.view1.summary, QStringLiteral("COM1 9600,n,8,1 comNone"));
 
@@ -303,6 +307,7 @@ void TerminalTest::aVanishedDeviceTurnsLampAndSummaryRed() {
     rig.openBoth();
     QCOMPARE(rig.view1.portLamp, kGreen);
     rig.port1.loseDevice();
+    rig.settle();
     QCOMPARE(rig.view1.portLamp, kRed);
     QCOMPARE(rig.view1.summaryColour, kRed);
     QCOMPARE(rig.view2.portLamp, kGreen);
@@ -318,6 +323,7 @@ void TerminalTest::aDeviceThatComesBackIsOpenedAgain() {
     QVERIFY(rig.view2.portDetails.endsWith(QStringLiteral("No such device")));
 
     rig.port1.loseDevice();
+    rig.settle();
     rig.port1.present = false;
     emit rig.view1.runClicked();
     rig.devices.change();
@@ -336,6 +342,7 @@ void TerminalTest::aDeviceThatComesBackIsOpenedAgain() {
 
     // A pick about to be applied comes first; a port that failed at start opens when it can.
     rig.port1.loseDevice();
+    rig.settle();
     rig.view1.pick(FieldStopBits, QStringLiteral("2"));
     const int opens = rig.port1.openCount();
     rig.port2.failOpeningWith(QString());
