@@ -14,6 +14,10 @@ public:
     // cover, such as a simulator's links, are watched through their folders).
     virtual void watchPaths(const QStringList& devices) = 0;
 
+    // What the system says of each port number's device, for COM1 to COM16 in order, such as
+    // "COM5: /dev/ttyUSB0, FT232R USB UART, FTDI, serial A12345".
+    virtual QStringList portDescriptions() = 0;
+
 signals:
     void devicesChanged();
 };

@@ -1,6 +1,5 @@
 #include "NetworkSerialControl.h"
 
-#include "ControlRefusals.h"
 #include "PortDevice.h"
 #include "SerialError.h"
 #include "network/RemoteLink.h"
@@ -29,7 +28,7 @@ bool rtsIsFlowControl(qint32 mode) {
 
 } // namespace
 
-NetworkSerialControl::NetworkSerialControl(QObject* parent) : SerialControl(parent) {
+NetworkSerialControl::NetworkSerialControl(QObject* parent) : SerialControlBase(parent) {
     m_retry.setSingleShot(true);
     connect(&m_retry, &QTimer::timeout, this, &NetworkSerialControl::startAttempt);
     m_giveUp.setSingleShot(true);
@@ -41,20 +40,16 @@ NetworkSerialControl::~NetworkSerialControl() {
     m_link.reset();
 }
 
-QString NetworkSerialControl::label() const {
-    return portLabel(m_commPort);
-}
-
 void NetworkSerialControl::setCommPort(qint16 port) {
-    checkPortNumberChange(port, PortOpen(), label());
+    const qint16 before = m_commPort;
+    SerialControlBase::setCommPort(port);
     // Still trying to connect: the new number names another address.
-    if (port != m_commPort)
+    if (port != before)
         setPortOpen(false);
-    m_commPort = port;
 }
 
 void NetworkSerialControl::setSettings(const QString& settings) {
-    const LineSettings parsed = lineSettingsOf(settings, label());
+    const LineSettings parsed = parsedSettings(settings);
     if (m_phase != Phase::Open || !isRfc2217()) {
         // Bytes only: nothing to refuse. Otherwise the server hears it when the port opens.
         m_settings = parsed;
@@ -64,26 +59,24 @@ void NetworkSerialControl::setSettings(const QString& settings) {
     }
     const LineSettings previous = m_settings;
     m_settings = parsed;
-    auto refusal = std::make_shared<std::optional<QString>>();
+    auto refused = std::make_shared<std::optional<QString>>();
     sendLine({parsed, m_handshaking},
-             [this, previous, wanted = parsed, refusal](const LinkEvent& event) {
-                 *refusal = refusedPart(wanted, event.answer->settings);
-                 if ((*refusal)->isEmpty()) {
+             [this, previous, wanted = parsed, refused](const LinkEvent& event) {
+                 *refused = refusedPart(wanted, event.answer->settings);
+                 if ((*refused)->isEmpty()) {
                      m_inForce = wanted;
                  } else if (m_settings == wanted) {
                      m_settings = previous;
                      resend({previous, m_handshaking});
                  }
              });
-    waitFor([this, refusal] { return refusal->has_value() || m_phase != Phase::Open; });
-    if (refusal->has_value() && !(*refusal)->isEmpty())
-        throw SettingsRefused(QStringLiteral("%1: the device refuses %2").arg(label(), **refusal));
+    waitFor([this, refused] { return refused->has_value() || m_phase != Phase::Open; });
+    if (refused->has_value() && !(*refused)->isEmpty())
+        throw SettingsRefused(refusal(**refused));
 }
 
 void NetworkSerialControl::setHandshaking(qint32 mode) {
-    if (mode < comNone || mode > comRTSXOnXOff)
-        throw SerialError(
-            QStringLiteral("%1: %2 is not a flow control (0 to 3)").arg(label()).arg(mode));
+    checkHandshaking(mode);
     if (m_phase != Phase::Open || !isRfc2217()) {
         m_handshaking = mode;
         return;
@@ -102,8 +95,7 @@ void NetworkSerialControl::setHandshaking(qint32 mode) {
     });
     waitFor([this, refused] { return refused->has_value() || m_phase != Phase::Open; });
     if (refused->value_or(false))
-        throw SerialError(
-            QStringLiteral("%1: the device refuses the flow control %2").arg(label()).arg(mode));
+        throw SerialError(refusal(QStringLiteral("the flow control %1").arg(mode)));
 }
 
 void NetworkSerialControl::setPortOpen(bool open) {
@@ -177,8 +169,8 @@ void NetworkSerialControl::negotiated(const LineRequest& asked, const LinkEvent&
             resend({m_inForce, m_handshaking});
         m_settings = m_inForce;
         if (m_opening)
-            m_openRefusal = QStringLiteral("%1: the device refuses %2; it keeps %3")
-                                .arg(label(), refused, m_settings.toString());
+            m_openRefusal =
+                refusal(QStringLiteral("%1; it keeps %2").arg(refused, m_settings.toString()));
     }
     becomeOpen();
 }
@@ -189,7 +181,7 @@ void NetworkSerialControl::becomeOpen() {
     m_lastProblem.clear();
     m_phase = Phase::Open;
     if (!m_opening)
-        raise([this] {
+        reportLater([this] {
             if (PortOpen())
                 emit portOpened();
         });
@@ -213,7 +205,7 @@ void NetworkSerialControl::failed(const QString& reason) {
     const QString problem = QStringLiteral("%1: %2").arg(label(), reason);
     if (wasOpen || problem != m_lastProblem) {
         m_lastProblem = problem;
-        raise([this, problem] { emit portLost(problem); });
+        reportLost(problem);
     }
 }
 
@@ -287,24 +279,8 @@ void NetworkSerialControl::noteModemState(const LinkEvent& event) {
             codes.push_back(comEvRing);
     }
     m_lines = now;
-    for (const qint16 code : codes) {
-        raise([this, code] {
-            if (!PortOpen())
-                return;
-            m_commEvent = code;
-            emit OnComm();
-        });
-    }
-}
-
-void NetworkSerialControl::setRTSEnable(bool on) {
-    m_rts = on;
-    applyOutputLines();
-}
-
-void NetworkSerialControl::setDTREnable(bool on) {
-    m_dtr = on;
-    applyOutputLines();
+    for (const qint16 code : codes)
+        reportLineEvent(code);
 }
 
 void NetworkSerialControl::applyOutputLines() {
@@ -330,17 +306,8 @@ qint64 NetworkSerialControl::bytesToSend() const {
 
 bool NetworkSerialControl::waitFor(const std::function<bool()>& reached) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kWaitMs);
-    ++m_waiting;
     processEvents();
     while (!reached() && m_link->waitForEvent(deadline))
         processEvents();
-    --m_waiting;
     return reached();
-}
-
-void NetworkSerialControl::raise(const std::function<void()>& emitter) {
-    if (m_waiting > 0)
-        QMetaObject::invokeMethod(this, emitter, Qt::QueuedConnection);
-    else
-        emitter();
 }

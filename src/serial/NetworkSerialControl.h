@@ -2,7 +2,7 @@
 
 #include "LineEvents.h"
 #include "LineSettings.h"
-#include "SerialControl.h"
+#include "SerialControlBase.h"
 #include "network/NetworkAddress.h"
 
 #include <QTimer>
@@ -25,24 +25,17 @@ struct LineRequest;
 // opens later and says so with portOpened(). A connection refused, never answered or dropped
 // is reported with portLost() and tried again, further apart each time, until
 // setPortOpen(false).
-class NetworkSerialControl final : public SerialControl {
+class NetworkSerialControl final : public SerialControlBase {
     Q_OBJECT
 public:
     explicit NetworkSerialControl(QObject* parent = nullptr);
     ~NetworkSerialControl() override;
 
-    qint16 CommPort() const override { return m_commPort; }
     void setCommPort(qint16 port) override;
-    QString Settings() const override { return m_settings.toString(); }
     void setSettings(const QString& settings) override;
-    qint32 Handshaking() const override { return m_handshaking; }
     void setHandshaking(qint32 mode) override;
     bool PortOpen() const override { return m_phase == Phase::Open; }
     void setPortOpen(bool open) override;
-    bool RTSEnable() const override { return m_rts; }
-    void setRTSEnable(bool on) override;
-    bool DTREnable() const override { return m_dtr; }
-    void setDTREnable(bool on) override;
     bool CTSHolding() const override { return PortOpen() && m_lines.cts; }
     bool DSRHolding() const override { return PortOpen() && m_lines.dsr; }
     bool CDHolding() const override { return PortOpen() && m_lines.dcd; }
@@ -51,7 +44,6 @@ public:
     qint64 bytesToSend() const override;
     // An address cannot be looked for; opening tells.
     bool devicePresent() const override { return true; }
-    qint16 CommEvent() const override { return m_commEvent; }
 
     // The longest a call waits for the network.
     static constexpr int kWaitMs = 100;
@@ -65,7 +57,6 @@ private:
     enum class Phase { Closed, Connecting, Negotiating, Open, Retrying };
     using AnswerHandler = std::function<void(const LinkEvent&)>;
 
-    QString label() const;
     bool isRfc2217() const { return m_address && m_address->rfc2217; }
     void startAttempt();
     void sendLine(const LineRequest& line, AnswerHandler onAnswer);
@@ -78,11 +69,9 @@ private:
     void becomeOpen();
     void failed(const QString& reason);
     void noteModemState(const LinkEvent& event);
-    void applyOutputLines();
+    void applyOutputLines() override;
     // Waits up to kWaitMs for `reached`, handling what the link reports meanwhile.
     bool waitFor(const std::function<bool()>& reached);
-    // Signals raised while a call waits are sent once it has returned.
-    void raise(const std::function<void()>& emitter);
 
     std::unique_ptr<RemoteLink> m_link;
     std::optional<NetworkAddress> m_address;
@@ -97,14 +86,5 @@ private:
     // Set while setPortOpen waits: a refusal it is to throw.
     bool m_opening = false;
     QString m_openRefusal;
-    int m_waiting = 0;
-
-    qint16 m_commPort = 1;
-    LineSettings m_settings;
-    LineSettings m_inForce; // what the server last took
-    qint32 m_handshaking = comNone;
-    bool m_rts = false;
-    bool m_dtr = true;
-    qint16 m_commEvent = 0;
     LineSnapshot m_lines;
 };

@@ -1,6 +1,5 @@
 #include "QtSerialControl.h"
 
-#include "ControlRefusals.h"
 #include "DeviceInfo.h"
 #include "DeviceSettingsCheck.h"
 #include "ModemLines.h"
@@ -17,7 +16,7 @@
 #include <termios.h>
 #endif
 
-QtSerialControl::QtSerialControl(QObject* parent) : SerialControl(parent), m_port(this) {
+QtSerialControl::QtSerialControl(QObject* parent) : SerialControlBase(parent), m_port(this) {
     m_lineWatch.setInterval(kLineWatchMs);
     connect(&m_lineWatch, &QTimer::timeout, this, &QtSerialControl::watchLines);
     connect(&m_port, &QSerialPort::errorOccurred, this, &QtSerialControl::onError);
@@ -32,23 +31,13 @@ bool QtSerialControl::devicePresent() const {
     return !device.isEmpty() && QFileInfo::exists(device);
 }
 
-QString QtSerialControl::label() const {
-    return portLabel(m_commPort);
-}
-
-void QtSerialControl::setCommPort(qint16 port) {
-    checkPortNumberChange(port, PortOpen(), label());
-    m_commPort = port;
-}
-
 void QtSerialControl::setSettings(const QString& settings) {
-    const LineSettings parsed = lineSettingsOf(settings, label());
+    const LineSettings parsed = parsedSettings(settings);
     if (PortOpen()) {
         const QString refused = applyLine(parsed);
         if (!refused.isEmpty()) {
             applyLine(m_settings);
-            throw SettingsRefused(
-                QStringLiteral("%1: the device refuses %2").arg(label(), refused));
+            throw SettingsRefused(refusal(refused));
         }
         m_inForce = parsed;
     }
@@ -56,14 +45,12 @@ void QtSerialControl::setSettings(const QString& settings) {
 }
 
 void QtSerialControl::setHandshaking(qint32 mode) {
-    if (mode < comNone || mode > comRTSXOnXOff)
-        throw SerialError(
-            QStringLiteral("%1: %2 is not a flow control (0 to 3)").arg(label()).arg(mode));
+    checkHandshaking(mode);
     if (PortOpen()) {
         const QString refused = applyHandshaking(mode);
         if (!refused.isEmpty()) {
             applyHandshaking(m_handshaking);
-            throw SerialError(QStringLiteral("%1: the device refuses %2").arg(label(), refused));
+            throw SerialError(refusal(refused));
         }
         m_handshaking = mode;
         applyOutputLines();
@@ -115,15 +102,15 @@ void QtSerialControl::open() {
         refused = applyHandshaking(m_handshaking);
     if (!refused.isEmpty()) {
         close();
-        throw SerialError(QStringLiteral("%1: the device refuses %2").arg(label(), refused));
+        throw SerialError(refusal(refused));
     }
     m_inForce = m_settings;
     applyOutputLines();
     m_lines = readModemLines(m_port);
     m_lineWatch.start();
     if (!settingsRefused.isEmpty())
-        throw SettingsRefused(QStringLiteral("%1: the device refuses %2; it keeps %3")
-                                  .arg(label(), settingsRefused, m_settings.toString()));
+        throw SettingsRefused(
+            refusal(QStringLiteral("%1; it keeps %2").arg(settingsRefused, m_settings.toString())));
 }
 
 void QtSerialControl::close() {
@@ -221,16 +208,6 @@ void QtSerialControl::applyOutputLines() {
     m_port.clearError();
 }
 
-void QtSerialControl::setRTSEnable(bool on) {
-    m_rts = on;
-    applyOutputLines();
-}
-
-void QtSerialControl::setDTREnable(bool on) {
-    m_dtr = on;
-    applyOutputLines();
-}
-
 bool QtSerialControl::CTSHolding() const {
     return readModemLines(m_port).cts;
 }
@@ -271,7 +248,7 @@ void QtSerialControl::onError(QSerialPort::SerialPortError error) {
         const QString why = m_port.errorString();
         m_unread += takeFromPort();
         close();
-        emit portLost(label() + QStringLiteral(": the device went away (%1)").arg(why));
+        reportLost(label() + QStringLiteral(": the device went away (%1)").arg(why));
     }
 }
 
@@ -292,10 +269,6 @@ void QtSerialControl::watchLines() {
     const LineSnapshot now = readModemLines(m_port);
     const std::vector<qint16> events = lineEventsBetween(m_lines, now);
     m_lines = now;
-    for (const qint16 code : events) {
-        if (!PortOpen())
-            break;
-        m_commEvent = code;
-        emit OnComm();
-    }
+    for (const qint16 code : events)
+        reportLineEvent(code);
 }

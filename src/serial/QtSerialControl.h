@@ -3,36 +3,27 @@
 #include "LineEvents.h"
 #include "LineSettings.h"
 #include "ParityMarks.h"
-#include "SerialControl.h"
+#include "SerialControlBase.h"
 
 #include <QSerialPort>
 #include <QTimer>
 
 // The serial control on a real device, through QSerialPort.
-class QtSerialControl final : public SerialControl {
+class QtSerialControl final : public SerialControlBase {
     Q_OBJECT
 public:
     explicit QtSerialControl(QObject* parent = nullptr);
     ~QtSerialControl() override;
 
-    qint16 CommPort() const override { return m_commPort; }
-    void setCommPort(qint16 port) override;
-    QString Settings() const override { return m_settings.toString(); }
     void setSettings(const QString& settings) override;
-    qint32 Handshaking() const override { return m_handshaking; }
     void setHandshaking(qint32 mode) override;
     bool PortOpen() const override { return m_port.isOpen(); }
     void setPortOpen(bool open) override;
-    bool RTSEnable() const override { return m_rts; }
-    void setRTSEnable(bool on) override;
-    bool DTREnable() const override { return m_dtr; }
-    void setDTREnable(bool on) override;
     bool CTSHolding() const override;
     bool DSRHolding() const override;
     bool CDHolding() const override;
     void writeBytes(const QByteArray& bytes) override;
     QByteArray readBytes() override;
-    qint16 CommEvent() const override { return m_commEvent; }
     qint64 bytesToSend() const override { return PortOpen() ? m_port.bytesToWrite() : 0; }
     bool devicePresent() const override;
 
@@ -47,11 +38,10 @@ public:
 private:
     void open();
     void close();
-    QString label() const;
     // Each returns what the device refused, or an empty text.
     QString applyLine(const LineSettings& s);
     QString applyHandshaking(qint32 mode);
-    void applyOutputLines();
+    void applyOutputLines() override;
     void markParityErrors(bool on);
     QByteArray takeFromPort();
     void onError(QSerialPort::SerialPortError error);
@@ -64,13 +54,6 @@ private:
     QByteArray m_unread;
     QTimer m_lineWatch;
     LineSnapshot m_lines;
-    qint16 m_commPort = 1;
-    LineSettings m_settings;
-    LineSettings m_inForce; // what the device last took
-    qint32 m_handshaking = comNone;
-    bool m_rts = false;
-    bool m_dtr = true;
-    qint16 m_commEvent = 0;
     bool m_parityMarking = false;
     ParityMarkDecoder m_parityMarks;
 };

@@ -25,6 +25,11 @@ enum HandshakeCode : qint32 {
 // One serial port as the terminal sees it. Writes that the control cannot accept throw
 // SerialError and leave the previous value in force; reads never throw. Everything runs on
 // the user-interface thread.
+//
+// A control's signals come from the event loop, never from inside one of its members: what a
+// call causes or finds out (a device gone in the middle of writeBytes, a line change seen while
+// opening) is reported after that call has returned. A handler may thus use both controls
+// freely, and a caller never finds its own call re-entered.
 class SerialControl : public QObject {
     Q_OBJECT
 public:

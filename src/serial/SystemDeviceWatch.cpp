@@ -1,5 +1,6 @@
 #include "SystemDeviceWatch.h"
 
+#include "DeviceInfo.h"
 #include "PortDevice.h"
 
 #include <QDir>
@@ -77,4 +78,19 @@ void SystemDeviceWatch::watchPaths(const QStringList& devices) {
         if (!watched.contains(folder))
             m_folders.addPath(folder);
     }
+}
+
+QStringList SystemDeviceWatch::portDescriptions() {
+    // Any program opening a pseudo-terminal changes /dev/pts: the system's devices are listed
+    // again only when one of the sixteen has come or gone.
+    QString presence;
+    for (qint16 n = kFirstPort; n <= kLastPort; ++n) {
+        const QString device = deviceForPort(n);
+        presence += device + (QFileInfo::exists(device) ? QLatin1Char('+') : QLatin1Char('-'));
+    }
+    if (presence != m_devicesSeen) {
+        m_devicesSeen = presence;
+        m_descriptions = describePorts();
+    }
+    return m_descriptions;
 }

@@ -16,6 +16,7 @@ public:
     ~SystemDeviceWatch() override;
 
     void watchPaths(const QStringList& devices) override;
+    QStringList portDescriptions() override;
 
     static constexpr int kSettleMs = 50;
 
@@ -24,4 +25,7 @@ private:
     std::unique_ptr<Udev> m_udev;
     QFileSystemWatcher m_folders;
     QTimer m_settle;
+    // The last descriptions, and which of the port numbers' devices were there then.
+    QStringList m_descriptions;
+    QString m_devicesSeen;
 };

@@ -3,33 +3,14 @@
 #include "ChannelView.h"
 #include "PortSettings.h"
 #include "Terminal.h"
-#include "serial/DeviceInfo.h"
 #include "serial/DeviceWatch.h"
 #include "serial/PortDevice.h"
 #include "serial/SerialControl.h"
 #include "serial/SerialError.h"
 
-#include <QFileInfo>
-
-void Terminal::openPort(TerminalChannel& ch) {
-    try {
-        ch.MSComm.setPortOpen(true);
-    } catch (const SettingsRefused&) {
-        // Open all the same, with the settings it had; the caller tells of the refusal.
-        ch.portProblem.clear();
-        throw;
-    } catch (const SerialError& e) {
-        ch.portProblem = e.description();
-        throw;
-    }
-    ch.portProblem.clear();
-}
-
 void Terminal::lookForDevices() {
     for (auto& ch : m_channels)
         reopenWhenBack(*ch);
-    // Any program opening a pseudo-terminal changes /dev/pts: the devices are looked over
-    // again only when one of the sixteen has come or gone.
     showPortDetails();
 }
 
@@ -60,16 +41,7 @@ void Terminal::portCameBack(TerminalChannel& ch) {
 }
 
 void Terminal::showPortDetails() {
-    QString presence;
-    for (qint16 n = kFirstPort; n <= kLastPort; ++n) {
-        const QString device = deviceForPort(n);
-        presence += device + (QFileInfo::exists(device) ? QLatin1Char('+') : QLatin1Char('-'));
-    }
-    if (presence != m_devicesSeen) {
-        m_devicesSeen = presence;
-        m_portDescriptions = describePorts();
-    }
-    const QStringList& descriptions = m_portDescriptions;
+    const QStringList descriptions = m_devices.portDescriptions();
     QStringList watched;
     for (auto& ch : m_channels) {
         ch->view.describePorts(descriptions);

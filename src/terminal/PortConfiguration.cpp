@@ -1,5 +1,5 @@
-// Opening the stored ports at start, applying the six setting fields after a pick, and the
-// RTS and DTR boxes.
+// Opening the stored ports at start (and any port, keeping what went wrong), applying the six
+// setting fields after a pick, and the RTS and DTR boxes.
 
 #include "ChannelView.h"
 #include "LampColours.h"
@@ -46,6 +46,20 @@ void Terminal::openStoredPort(TerminalChannel& ch) {
     Com_Setting(ch);
     fillSettingFields(ch);
     showPortDetails();
+}
+
+void Terminal::openPort(TerminalChannel& ch) {
+    try {
+        ch.MSComm.setPortOpen(true);
+    } catch (const SettingsRefused&) {
+        // Open all the same, with the settings it had; the caller tells of the refusal.
+        ch.portProblem.clear();
+        throw;
+    } catch (const SerialError& e) {
+        ch.portProblem = e.description();
+        throw;
+    }
+    ch.portProblem.clear();
 }
 
 void Terminal::Com_Setting(TerminalChannel& ch) {

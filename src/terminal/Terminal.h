@@ -70,6 +70,8 @@ private:
     void Com_Setting(TerminalChannel& ch);
     void fillSettingFields(TerminalChannel& ch);
     void showPortOpen(TerminalChannel& ch);
+    // Opens the channel's port, keeping what went wrong for the port's details.
+    void openPort(TerminalChannel& ch);
     // Line status.
     void MSComm1_OnComm(TerminalChannel& ch);
     // Devices coming back: a closed port whose device is there again opens by itself, unless
@@ -78,15 +80,9 @@ private:
     void reopenWhenBack(TerminalChannel& ch);
     void portCameBack(TerminalChannel& ch);
     void showPortDetails();
-    // Opens the channel's port, keeping what went wrong for the port's details.
-    void openPort(TerminalChannel& ch);
 
     Seams m_seams;
     TransmitView& m_transmit;
     DeviceWatch& m_devices;
-    // What the system says of the sixteen port numbers' devices, and which of them were there
-    // when it was asked.
-    QStringList m_portDescriptions;
-    QString m_devicesSeen;
     std::array<std::unique_ptr<TerminalChannel>, 2> m_channels;
 };

@@ -5,6 +5,7 @@
 #include "serial/NetworkSerialControl.h"
 #include "serial/SerialError.h"
 #include "serial/network/GensioLoop.h"
+#include "serial/network/RemoteAnswers.h"
 #include "serial/network/RemoteLink.h"
 
 #include <QElapsedTimer>
@@ -213,6 +214,8 @@ private slots:
     void rawTcpCarriesEveryByteAndLosesNone();
     void settingsReachTheFarLine();
     void refusedSettingsKeepTheOld();
+    void parityReachesTheFarLine_data();
+    void parityReachesTheFarLine();
     void modemLinesBothWays();
     void serverGoingAwayAndComingBack();
     void addressesThatFailNeverBlock();
@@ -318,6 +321,31 @@ void NetworkPortTest::settingsReachTheFarLine() {
     QTRY_VERIFY(farTermios(far).c_cflag & CRTSCTS);
     QCOMPARE(control.Settings(), QStringLiteral("19200,n,8,2"));
     QCOMPARE(control.Handshaking(), comRTS);
+}
+
+void NetworkPortTest::parityReachesTheFarLine_data() {
+    QTest::addColumn<QChar>("parity");
+    QTest::addColumn<bool>("odd");
+    QTest::newRow("odd") << QChar('o') << true;
+    QTest::newRow("even") << QChar('e') << false;
+    QTest::newRow("none") << QChar('n') << false;
+}
+
+void NetworkPortTest::parityReachesTheFarLine() {
+    QFETCH(QChar, parity);
+    QFETCH(bool, odd);
+    // The codes RFC 2217 gives them; a pty drops PARENB, so only PARODD tells on the far line.
+    const QString letters = QStringLiteral("noems");
+    for (unsigned code = 1; code <= 5; ++code) {
+        QCOMPARE(parityCode(letters[code - 1]), code);
+        QCOMPARE(parityLetter(code), letters[code - 1]);
+    }
+    NetworkSerialControl control;
+    control.setCommPort(kModemPort);
+    control.setSettings(QStringLiteral("9600,%1,8,1").arg(parity));
+    QVERIFY(opens(control));
+    QTRY_COMPARE(bool(farTermios(m_modem->device(1)).c_cflag & PARODD), odd);
+    QCOMPARE(control.Settings(), QStringLiteral("9600,%1,8,1").arg(parity));
 }
 
 void NetworkPortTest::refusedSettingsKeepTheOld() {

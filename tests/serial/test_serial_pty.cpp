@@ -220,12 +220,18 @@ void SerialPtyTest::peerClosingClosesThePortQuietly() {
     QVERIFY(port);
     QSignalSpy errors(port, &QSerialPort::errorOccurred);
     QSignalSpy events(&control, &SerialControl::OnComm);
+    QSignalSpy lost(&control, &SerialControl::portLost);
 
     QVERIFY(m_pty->write("bye"));
     QTest::qWait(100);
+    // A write finds the device gone; it is told once the write has returned, and once.
     m_pty->closeMaster();
-    QTRY_VERIFY_WITH_TIMEOUT(!control.PortOpen(), 2000);
+    control.writeBytes("into the void");
+    QCOMPARE(lost.count(), 0);
+    QVERIFY(!control.PortOpen());
+    QTRY_COMPARE_WITH_TIMEOUT(lost.count(), 1, 2000);
     QTest::qWait(300);
+    QCOMPARE(lost.count(), 1);
     QVERIFY2(errors.count() <= 2, qPrintable(QString::number(errors.count())));
     QCOMPARE(events.count(), 0);
     // What came before the device went away is not lost.

@@ -10,10 +10,6 @@ QSet<qint16>& portsInUse() {
     return ports;
 }
 
-QString name(qint16 port) {
-    return QStringLiteral("COM%1 (fake)").arg(port);
-}
-
 } // namespace
 
 FakeSerialControl::~FakeSerialControl() {
@@ -21,31 +17,22 @@ FakeSerialControl::~FakeSerialControl() {
         portsInUse().remove(m_commPort);
 }
 
-void FakeSerialControl::setCommPort(qint16 port) {
-    if (port < 1 || port > 16)
-        throw SerialError(QStringLiteral("COM%1: there is no such port").arg(port));
-    if (m_open)
-        throw SerialError(name(m_commPort) + QStringLiteral(": the port is open"));
-    m_commPort = port;
+QString FakeSerialControl::label() const {
+    return QStringLiteral("COM%1 (fake)").arg(m_commPort);
 }
 
 void FakeSerialControl::setSettings(const QString& settings) {
-    QString problem;
-    const auto parsed = parseLineSettings(settings, &problem);
-    if (!parsed)
-        throw SerialError(name(m_commPort) + QStringLiteral(": ") + problem);
+    const LineSettings parsed = parsedSettings(settings);
     // Like a real device, a closed port takes anything well formed and refuses it at the open.
     if (m_open && m_refused.contains(settings))
-        throw SettingsRefused(name(m_commPort) + QStringLiteral(": the device refuses ") +
-                              settings);
+        throw SettingsRefused(refusal(settings));
     if (m_open)
-        m_inForce = *parsed;
-    m_settings = *parsed;
+        m_inForce = parsed;
+    m_settings = parsed;
 }
 
 void FakeSerialControl::setHandshaking(qint32 mode) {
-    if (mode < 0 || mode > 3)
-        throw SerialError(name(m_commPort) + QStringLiteral(": no such flow control"));
+    checkHandshaking(mode);
     m_handshaking = mode;
 }
 
@@ -60,19 +47,21 @@ void FakeSerialControl::setPortOpen(bool open) {
     if (!m_openFailure.isEmpty())
         throw SerialError(m_openFailure);
     if (portsInUse().contains(m_commPort))
-        throw SerialError(name(m_commPort) + QStringLiteral(": in use by another program"));
+        throw SerialError(label() + QStringLiteral(": in use by another program"));
     portsInUse().insert(m_commPort);
     m_open = true;
     ++m_opens;
     if (m_refused.contains(m_settings.toString())) {
         m_settings = m_inForce;
-        throw SettingsRefused(name(m_commPort) + QStringLiteral(": the device refuses them"));
+        throw SettingsRefused(refusal(QStringLiteral("them")));
     }
     m_inForce = m_settings;
 }
 
 void FakeSerialControl::writeBytes(const QByteArray& bytes) {
-    if (m_open)
+    if (m_open && std::exchange(loseDeviceInNextWrite, false))
+        loseDevice();
+    else if (m_open)
         m_written += bytes;
 }
 
@@ -88,11 +77,10 @@ void FakeSerialControl::setInputLines(bool cts, bool dsr, bool cd) {
 }
 
 void FakeSerialControl::raiseEvent(qint16 code) {
-    m_event = code;
-    emit OnComm();
+    reportLineEvent(code);
 }
 
 void FakeSerialControl::loseDevice() {
     setPortOpen(false);
-    emit portLost(name(m_commPort) + QStringLiteral(": the device went away"));
+    reportLost(label() + QStringLiteral(": the device went away"));
 }

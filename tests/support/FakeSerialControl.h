@@ -1,37 +1,27 @@
 #pragma once
 
-#include "serial/LineSettings.h"
-#include "serial/SerialControl.h"
+#include "serial/SerialControlBase.h"
 
 #include <QSet>
 #include <QStringList>
 
 // A serial control for tests: no device behind it. A test scripts its input lines, what it
 // receives and how opening fails, and reads what was written to it.
-class FakeSerialControl final : public SerialControl {
+class FakeSerialControl final : public SerialControlBase {
     Q_OBJECT
 public:
-    using SerialControl::SerialControl;
+    using SerialControlBase::SerialControlBase;
     ~FakeSerialControl() override;
 
-    qint16 CommPort() const override { return m_commPort; }
-    void setCommPort(qint16 port) override;
-    QString Settings() const override { return m_settings.toString(); }
     void setSettings(const QString& settings) override;
-    qint32 Handshaking() const override { return m_handshaking; }
     void setHandshaking(qint32 mode) override;
     bool PortOpen() const override { return m_open; }
     void setPortOpen(bool open) override;
-    bool RTSEnable() const override { return m_rts; }
-    void setRTSEnable(bool on) override { m_rts = on; }
-    bool DTREnable() const override { return m_dtr; }
-    void setDTREnable(bool on) override { m_dtr = on; }
     bool CTSHolding() const override { return m_open && m_cts; }
     bool DSRHolding() const override { return m_open && m_dsr; }
     bool CDHolding() const override { return m_open && m_cd; }
     void writeBytes(const QByteArray& bytes) override;
     QByteArray readBytes() override;
-    qint16 CommEvent() const override { return m_event; }
     qint64 bytesToSend() const override { return stuck; }
     bool devicePresent() const override { return present; }
 
@@ -41,9 +31,12 @@ public:
     void refuseSettings(const QString& settings) { m_refused << settings; }
     void setInputLines(bool cts, bool dsr, bool cd);
     void receive(const QByteArray& data) { m_input += data; }
+    // Each is reported once the test's call has returned, as a real control does.
     void raiseEvent(qint16 code);
     // The device goes away: the port closes and says so.
     void loseDevice();
+    // The device goes away during the next write, which it does not take.
+    bool loseDeviceInNextWrite = false;
 
     // Bytes the device has not taken yet.
     qint64 stuck = 0;
@@ -55,17 +48,12 @@ public:
     int openCount() const { return m_opens; }
 
 private:
-    qint16 m_commPort = 1;
-    LineSettings m_settings;
-    LineSettings m_inForce;
-    qint32 m_handshaking = comNone;
+    QString label() const override;
+
     bool m_open = false;
-    bool m_rts = false;
-    bool m_dtr = true;
     bool m_cts = false;
     bool m_dsr = false;
     bool m_cd = false;
-    qint16 m_event = 0;
     QByteArray m_input;
     QByteArray m_written;
     QString m_openFailure;

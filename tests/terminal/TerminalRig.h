@@ -7,6 +7,7 @@
 #include "terminal/PortSettings.h"
 #include "terminal/Terminal.h"
 
+#include <QCoreApplication>
 #include <QStringList>
 
 // The terminal on fake ports and fake views, a hand-moved clock and recorded messages.
@@ -43,6 +44,8 @@ struct TerminalRig {
         terminal->channel(1).ModemState = 2;
     }
     void tick() { clock.advanceBy(100); }
+    // What the controls report after a call returns arrives.
+    void settle() { QCoreApplication::processEvents(); }
 
     FakeSerialControl port1;
     FakeSerialControl port2;

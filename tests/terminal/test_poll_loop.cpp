@@ -1,6 +1,7 @@
 #include "TerminalRig.h"
 #include "text/AnsiCodePage.h"
 
+#include <QSignalSpy>
 #include <QTest>
 
 // The poll loop and "Run", on fake ports and a hand-moved clock: one tick every 100 ms.
@@ -23,6 +24,8 @@ private slots:
     void clearAndEmpty();
     void theTransmitSwitch();
     void whatCameBeforeADeviceWentAwayIsKept();
+    void aPortLostInTheMiddleOfTheRelay_data();
+    void aPortLostInTheMiddleOfTheRelay();
 };
 
 void PollLoopTest::identificationTakesTheFirstTicks() {
@@ -331,6 +334,7 @@ void PollLoopTest::whatCameBeforeADeviceWentAwayIsKept() {
     rig.port1.receive("last words");
     emit rig.view1.runClicked();
     rig.port1.loseDevice();
+    rig.settle();
     QCOMPARE(rig.view1.log, QByteArray("last words"));
     QCOMPARE(rig.view1.portLamp, kRed);
     rig.tick();
@@ -342,6 +346,7 @@ void PollLoopTest::whatCameBeforeADeviceWentAwayIsKept() {
     rig.port2.receive("bye");
     rig.port1.setPortOpen(true);
     rig.port2.loseDevice();
+    rig.settle();
     QCOMPARE(rig.port1.written(), QByteArray("bye"));
     QCOMPARE(rig.view1.log, QByteArray("last words\r\nCOM2: bye"));
     QCOMPARE(rig.view2.log, QByteArray("bye"));
@@ -354,6 +359,44 @@ void PollLoopTest::whatCameBeforeADeviceWentAwayIsKept() {
     rig.tick();
     QCOMPARE(rig.port1.written(), "bye" + first);
     QVERIFY(!rig.port2.written().contains("ATI3"));
+}
+
+void PollLoopTest::aPortLostInTheMiddleOfTheRelay_data() {
+    QTest::addColumn<bool>("loseOne");
+    QTest::addColumn<bool>("loseTwo");
+    QTest::newRow("port 1 while written") << true << false;
+    QTest::newRow("port 2 while written") << false << true;
+    QTest::newRow("both") << true << true;
+}
+
+void PollLoopTest::aPortLostInTheMiddleOfTheRelay() {
+    QFETCH(bool, loseOne);
+    QFETCH(bool, loseTwo);
+    TerminalRig rig;
+    rig.openBoth();
+    rig.skipIdentification();
+    rig.terminal->TransmitMode = 1;
+    rig.port2.receive("A");
+    rig.port1.receive("B");
+    rig.port1.loseDeviceInNextWrite = loseOne;
+    rig.port2.loseDeviceInNextWrite = loseTwo;
+    QSignalSpy lost1(&rig.port1, &SerialControl::portLost);
+    QSignalSpy lost2(&rig.port2, &SerialControl::portLost);
+    rig.tick();
+    // Told once the tick is over, not in the middle of the relay.
+    QCOMPARE(lost1.count() + lost2.count(), 0);
+    rig.settle();
+    QCOMPARE(lost1.count(), int(loseOne));
+    QCOMPARE(lost2.count(), int(loseTwo));
+    // Both directions in the relay's order; the write that found its device gone took nothing.
+    QCOMPARE(rig.view1.log, QByteArray("\r\nCOM2: A\r\nCOM1: B\r\n"));
+    QCOMPARE(rig.port1.written(), loseOne ? QByteArray() : QByteArray("A"));
+    QCOMPARE(rig.port2.written(), loseTwo ? QByteArray() : QByteArray("B"));
+    QCOMPARE(rig.view1.portLamp, loseOne ? kRed : kGreen);
+    QCOMPARE(rig.view2.portLamp, loseTwo ? kRed : kGreen);
+    rig.tick();
+    rig.settle();
+    QCOMPARE(lost1.count() + lost2.count(), int(loseOne) + int(loseTwo));
 }
 
 QTEST_MAIN(PollLoopTest)

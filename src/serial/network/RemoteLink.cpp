@@ -1,7 +1,5 @@
 #include "RemoteLink.h"
 
-#include "serial/SerialControl.h"
-
 #include <gensio/gensio.h>
 #include <gensio/sergensio.h>
 
@@ -13,51 +11,6 @@ constexpr int kAnswerGraceMs = 500;
 
 QString errorText(int err) {
     return QString::fromUtf8(gensio_err_to_str(err));
-}
-
-constexpr struct {
-    char letter;
-    unsigned code;
-} kParities[] = {{'n', SERGENSIO_PARITY_NONE},
-                 {'o', SERGENSIO_PARITY_ODD},
-                 {'e', SERGENSIO_PARITY_EVEN},
-                 {'m', SERGENSIO_PARITY_MARK},
-                 {'s', SERGENSIO_PARITY_SPACE}};
-
-unsigned parityCode(QChar letter) {
-    for (const auto& p : kParities) {
-        if (letter == QLatin1Char(p.letter))
-            return p.code;
-    }
-    return SERGENSIO_PARITY_NONE;
-}
-
-QChar parityLetter(unsigned code) {
-    for (const auto& p : kParities) {
-        if (code == p.code)
-            return QLatin1Char(p.letter);
-    }
-    return QLatin1Char('?');
-}
-
-// RFC 2217 has one outbound flow control; XON/XOFF alongside RTS/CTS goes in as inbound.
-bool sendsXon(qint32 mode) {
-    return mode == comXOnXoff || mode == comRTSXOnXOff;
-}
-
-unsigned outboundFlow(qint32 mode) {
-    if (mode == comRTS || mode == comRTSXOnXOff)
-        return SERGENSIO_FLOWCONTROL_RTS_CTS;
-    return mode == comXOnXoff ? SERGENSIO_FLOWCONTROL_XON_XOFF : SERGENSIO_FLOWCONTROL_NONE;
-}
-
-qint32 modeOf(unsigned outbound, unsigned inbound) {
-    const bool xon = inbound == SERGENSIO_FLOWCONTROL_XON_XOFF;
-    if (outbound == SERGENSIO_FLOWCONTROL_RTS_CTS)
-        return xon ? comRTSXOnXOff : comRTS;
-    if (outbound == SERGENSIO_FLOWCONTROL_XON_XOFF)
-        return comXOnXoff;
-    return outbound == SERGENSIO_FLOWCONTROL_NONE ? comNone : -1;
 }
 
 } // namespace
@@ -178,7 +131,7 @@ void RemoteLink::open(quint64 attempt, const NetworkAddress& address) {
 }
 
 void RemoteLink::close(bool dead) {
-    m_pending.clear();
+    m_answers.clear();
     m_sio = nullptr;
     m_up = false;
     {
@@ -253,45 +206,39 @@ void RemoteLink::onClosed(gensio* io, void* self) {
 }
 
 void RemoteLink::ask(quint64 request, const LineRequest& line) {
-    PendingLine pending;
-    pending.request = request;
-    const LineSettings& s = line.settings;
+    using F = LineCodes;
+    const LineCodes codes = LineCodes::of(line);
     const struct {
         Field field;
         int (*call)(sergensio*, unsigned, sergensio_done, void*);
-        unsigned value;
         sergensio_done done;
     } calls[] = {
-        {Speed, sergensio_baud, unsigned(s.speed), onAnswer<Speed>},
-        {DataBits, sergensio_datasize, unsigned(s.dataBits), onAnswer<DataBits>},
-        {Parity, sergensio_parity, parityCode(s.parity), onAnswer<Parity>},
-        {StopBits, sergensio_stopbits, unsigned(s.stopBits), onAnswer<StopBits>},
-        {OutFlow, sergensio_flowcontrol, outboundFlow(line.handshaking), onAnswer<OutFlow>},
-        {InFlow, sergensio_iflowcontrol,
-         sendsXon(line.handshaking) ? SERGENSIO_FLOWCONTROL_XON_XOFF : SERGENSIO_FLOWCONTROL_NONE,
-         onAnswer<InFlow>},
+        {F::Speed, sergensio_baud, onAnswer<F::Speed>},
+        {F::DataBits, sergensio_datasize, onAnswer<F::DataBits>},
+        {F::Parity, sergensio_parity, onAnswer<F::Parity>},
+        {F::StopBits, sergensio_stopbits, onAnswer<F::StopBits>},
+        {F::OutFlow, sergensio_flowcontrol, onAnswer<F::OutFlow>},
+        {F::InFlow, sergensio_iflowcontrol, onAnswer<F::InFlow>},
     };
     const QString noSettings = QStringLiteral("The server takes no serial settings (no RFC 2217)");
+    m_answers.begin(request);
     if (!m_sio)
-        pending.failure = m_up ? noSettings : QStringLiteral("Not connected");
+        m_answers.fail(m_up ? noSettings : QStringLiteral("Not connected"));
     for (const auto& c : calls) {
-        if (!pending.failure.isEmpty())
+        if (!m_sio)
             break;
-        const int err = c.call(m_sio, c.value, c.done, this);
-        if (err == GE_NOTSUP)
-            pending.failure = noSettings;
-        else if (err)
-            pending.failure = errorText(err);
-        else
-            pending.asked |= 1u << c.field;
-        if (!err)
-            ++m_unanswered[m_io];
+        const int err = c.call(m_sio, codes.values[c.field], c.done, this);
+        if (err) {
+            m_answers.fail(err == GE_NOTSUP ? noSettings : errorText(err));
+            break;
+        }
+        m_answers.asked(c.field);
+        ++m_unanswered[m_io];
     }
-    m_pending.push_back(pending);
     reportAnswered();
 }
 
-template <RemoteLink::Field field>
+template <LineCodes::Field field>
 void RemoteLink::onAnswer(sergensio* sio, int err, unsigned value, void* self) {
     static_cast<RemoteLink*>(self)->answer(sio, field, err, value);
 }
@@ -307,38 +254,18 @@ void RemoteLink::answer(sergensio* sio, Field field, int err, unsigned value) {
     }
     if (sio != m_sio)
         return;
-    // Each kind of answer comes in the order asked.
-    const auto awaiting = std::find_if(m_pending.begin(), m_pending.end(), [field](const auto& p) {
-        return p.asked & ~p.answered & (1u << field);
-    });
-    if (awaiting == m_pending.end())
-        return;
-    awaiting->answered |= 1u << field;
-    awaiting->values[field] = value;
-    if (err && awaiting->failure.isEmpty())
-        awaiting->failure = errorText(err);
+    m_answers.answer(field, value, err ? errorText(err) : QString());
     reportAnswered();
 }
 
 void RemoteLink::reportAnswered() {
-    // Requests are reported in the order asked.
-    while (!m_pending.empty() && m_pending.front().answered == m_pending.front().asked) {
-        const PendingLine done = m_pending.front();
-        m_pending.pop_front();
+    for (RemoteAnswers::Done& done : m_answers.takeDone()) {
         LinkEvent event;
         event.kind = LinkEvent::Answered;
         event.attempt = m_attempt;
         event.request = done.request;
         event.reason = done.failure;
-        if (done.failure.isEmpty()) {
-            LineRequest answered;
-            answered.settings.speed = qint32(done.values[Speed]);
-            answered.settings.dataBits = int(done.values[DataBits]);
-            answered.settings.parity = parityLetter(done.values[Parity]);
-            answered.settings.stopBits = int(done.values[StopBits]);
-            answered.handshaking = modeOf(done.values[OutFlow], done.values[InFlow]);
-            event.answer = answered;
-        }
+        event.answer = done.answer;
         push(std::move(event));
     }
 }

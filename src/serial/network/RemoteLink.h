@@ -2,7 +2,7 @@
 
 #include "GensioLoop.h"
 #include "NetworkAddress.h"
-#include "serial/LineSettings.h"
+#include "RemoteAnswers.h"
 
 #include <QByteArray>
 #include <QString>
@@ -18,12 +18,6 @@
 
 struct gensio;
 struct sergensio;
-
-// Settings and flow control, as asked of a server or answered by it.
-struct LineRequest {
-    LineSettings settings;
-    qint32 handshaking = 0;
-};
 
 // What the link reports, in the order it happened.
 struct LinkEvent {
@@ -80,14 +74,7 @@ public:
     static constexpr qint64 kReadBufferBytes = 4 * 1024 * 1024;
 
 private:
-    enum Field { Speed, DataBits, Parity, StopBits, OutFlow, InFlow, kFields };
-    struct PendingLine {
-        quint64 request = 0;
-        unsigned asked = 0; // one bit per Field
-        unsigned answered = 0;
-        unsigned values[kFields] = {};
-        QString failure;
-    };
+    using Field = LineCodes::Field;
 
     // On the link's thread.
     void open(quint64 attempt, const NetworkAddress& address);
@@ -109,7 +96,7 @@ private:
                        unsigned long* buflen, const char* const* auxdata);
     static void onOpened(gensio* io, int err, void* self);
     static void onClosed(gensio* io, void* self);
-    template <Field field>
+    template <LineCodes::Field field>
     static void onAnswer(sergensio* sio, int err, unsigned value, void* self);
 
     std::function<void()> m_notify;
@@ -128,7 +115,7 @@ private:
     sergensio* m_sio = nullptr;
     bool m_up = false;
     quint64 m_attempt = 0;
-    std::deque<PendingLine> m_pending;
+    RemoteAnswers m_answers;
     // Requests each connection has not answered yet.
     std::map<gensio*, int> m_unanswered;
     // Closed by the control, waiting for those answers.
