@@ -15,10 +15,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-namespace {
-const QString kIdentity = QStringLiteral("   Duplink Simulated Modem 1.0    OK");
-} // namespace
-
 // The real program and its real serial controls against the simulated modems, whose lines
 // (DSR, CTS, DCD, RI) come through the pty modem-line library.
 class LiveModemsTest : public QObject {
@@ -36,12 +32,6 @@ private:
     void start(const QStringList& simulatorOptions = {}, const QString& linkFolder = {});
     QByteArray log(const char* name) const {
         return m_window->find<LogView>(QLatin1String(name))->bytes();
-    }
-    QString caption(const char* frame) const {
-        return m_window->find<QGroupBox>(QLatin1String(frame))->title();
-    }
-    int lamp(const char* name) const {
-        return m_window->find<Lamp>(QLatin1String(name))->fillColor();
     }
 
     QTemporaryDir m_state;
@@ -75,15 +65,15 @@ void LiveModemsTest::aSlowModemIsNoModem() {
     TerminalChannel& one = m_window->program->terminal().channel(0);
     TerminalChannel& two = m_window->program->terminal().channel(1);
     QTRY_VERIFY(one.ModemState == 2 && two.ModemState == 2);
-    QCOMPARE(caption("Frame2"), QStringLiteral("Terminal 1: No Modem"));
-    QCOMPARE(caption("Frame5"), QStringLiteral("Terminal 2: "));
+    QCOMPARE(m_window->caption(0), QStringLiteral("Terminal 1: No Modem"));
+    QCOMPARE(m_window->caption(1), QStringLiteral("Terminal 2: "));
     // The answer comes later, into the log.
     QTRY_COMPARE(log("Text6"), QByteArray("\r\nDuplink Simulated Modem 1.0\r\n\r\nOK\r\n"));
 }
 
 void LiveModemsTest::aPickIdentifiesTheModemAgain() {
     start();
-    QTRY_COMPARE(caption("Frame2"), QStringLiteral("Terminal 1: ") + kIdentity);
+    QTRY_COMPARE(m_window->caption(0), ModemSimulator::identifiedCaption(1));
     TerminalChannel& ch = m_window->program->terminal().channel(0);
     QCOMPARE(ch.ModemState, qint16(2));
     auto* dataBits = m_window->find<QComboBox>("Combo1_3");
@@ -93,8 +83,8 @@ void LiveModemsTest::aPickIdentifiesTheModemAgain() {
     QTRY_COMPARE(ch.ModemState, qint16(2));
     // A pty keeps 8 data bits: the device refuses 7, and the port reopens as it was.
     QCOMPARE(m_window->messages, QStringList{"It is unacceptable"});
-    QCOMPARE(caption("Frame2"), QStringLiteral("Terminal 1: ") + kIdentity);
-    QCOMPARE(lamp("Shape1"), kGreen);
+    QCOMPARE(m_window->caption(0), ModemSimulator::identifiedCaption(1));
+    QCOMPARE(m_window->lamp("Shape1"), kGreen);
 }
 
 namespace {
@@ -110,7 +100,7 @@ int openFiles() {
 void LiveModemsTest::aModemThatGoesAndComesBackIsTakenUpAgain() {
     QTemporaryDir links;
     start({}, links.path());
-    QTRY_COMPARE(caption("Frame2"), QStringLiteral("Terminal 1: ") + kIdentity);
+    QTRY_COMPARE(m_window->caption(0), ModemSimulator::identifiedCaption(1));
     const int filesBefore = openFiles();
     for (int cycle = 0; cycle < 10; ++cycle) {
         // What came just before the loss stays in the log.
@@ -119,16 +109,16 @@ void LiveModemsTest::aModemThatGoesAndComesBackIsTakenUpAgain() {
         QElapsedTimer clock;
         clock.start();
         m_simulator.reset();
-        QTRY_COMPARE_WITH_TIMEOUT(lamp("Shape1"), kRed, 1000);
+        QTRY_COMPARE_WITH_TIMEOUT(m_window->lamp("Shape1"), kRed, 1000);
         QVERIFY2(clock.elapsed() < 200, qPrintable(QString::number(clock.elapsed())));
-        QTRY_COMPARE(caption("Frame2"), QStringLiteral("Terminal 1: No Modem"));
+        QTRY_COMPARE(m_window->caption(0), QStringLiteral("Terminal 1: No Modem"));
 
         m_simulator = std::make_unique<ModemSimulator>(QStringList(), 2, links.path());
         clock.restart();
-        QTRY_COMPARE_WITH_TIMEOUT(lamp("Shape1"), kGreen, 2000);
+        QTRY_COMPARE_WITH_TIMEOUT(m_window->lamp("Shape1"), kGreen, 2000);
         QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
-        QTRY_COMPARE(caption("Frame2"), QStringLiteral("Terminal 1: ") + kIdentity);
-        QTRY_COMPARE(lamp("Shape3"), kGreen);
+        QTRY_COMPARE(m_window->caption(0), ModemSimulator::identifiedCaption(1));
+        QTRY_COMPARE(m_window->lamp("Shape3"), kGreen);
     }
     QCOMPARE(openFiles(), filesBefore);
 }

@@ -15,12 +15,6 @@
 #include <QPushButton>
 #include <QTest>
 
-namespace {
-
-const QString kIdentity = QStringLiteral("   Duplink Simulated Modem 1.0    OK");
-
-} // namespace
-
 // The real program driving ports behind a real ser2net as it drives local ones. What one
 // control does on the network (settings, lines, rings, a server going and coming back, an
 // address nobody answers) is shown at the control's level; here, what only the whole program
@@ -36,10 +30,6 @@ private slots:
 
 private:
     void startWindow(const QString& port1, const QString& port2);
-    int lamp(const char* name) const {
-        return m_window->find<Lamp>(QLatin1String(name))->fillColor();
-    }
-    QString caption() const { return m_window->find<QGroupBox>("Frame2")->title(); }
 
     std::unique_ptr<PtyModemLines> m_lines;
     std::unique_ptr<ModemSimulator> m_modem;
@@ -78,7 +68,7 @@ void LiveNetworkTest::aModemBehindRfc2217() {
     QVERIFY(m_server->start());
     PtyPair local;
     startWindow(QStringLiteral("rfc2217://127.0.0.1:%1").arg(tcp), local.slavePath());
-    QTRY_COMPARE_WITH_TIMEOUT(caption(), QStringLiteral("Terminal 1: ") + kIdentity, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(m_window->caption(0), ModemSimulator::identifiedCaption(1), 5000);
     m_window->find<QCheckBox>("Check5")->click();
     m_window->find<QPushButton>("Command3")->click();
     QTRY_COMPARE(m_window->find<LogView>("Text2")->bytes(),
@@ -91,7 +81,7 @@ void LiveNetworkTest::relayingBetweenALocalAndANetworkPort() {
     const quint16 tcp = m_server->serve(far.slavePath(), false);
     QVERIFY(m_server->start());
     startWindow(QStringLiteral("tcp://127.0.0.1:%1").arg(tcp), local.slavePath());
-    QTRY_COMPARE(lamp("Shape1"), kGreen);
+    QTRY_COMPARE(m_window->lamp("Shape1"), kGreen);
     QTRY_COMPARE(m_window->program->terminal().channel(1).ModemState, qint16(2));
     QCOMPARE(far.read(5), QByteArray("ATI3\r"));
     QCOMPARE(local.read(5), QByteArray("ATI3\r"));

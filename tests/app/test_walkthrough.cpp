@@ -20,8 +20,6 @@
 
 namespace {
 
-const QString kIdentity = QStringLiteral("   Duplink Simulated Modem 1.0    OK");
-
 // The simulator's options as tools/demo.sh gives them.
 QStringList demoSimulatorOptions() {
     QFile file(QStringLiteral(DEMO_SIMULATOR_OPTIONS));
@@ -51,12 +49,6 @@ private slots:
 
 private:
     QByteArray log(int channel) const { return m_window->log(channel)->bytes(); }
-    QString caption(const char* frame) const {
-        return m_window->find<QGroupBox>(QLatin1String(frame))->title();
-    }
-    int lamp(const char* name) const {
-        return m_window->find<Lamp>(QLatin1String(name))->fillColor();
-    }
     void click(const char* name) { m_window->find<QAbstractButton>(QLatin1String(name))->click(); }
 
     QTemporaryDir m_state;
@@ -85,11 +77,11 @@ void WalkthroughTest::cleanupTestCase() {
 }
 
 void WalkthroughTest::theModemsAreReady() {
-    QTRY_COMPARE(caption("Frame2"), QStringLiteral("Terminal 1: ") + kIdentity);
-    QTRY_COMPARE(caption("Frame5"), QStringLiteral("Terminal 2: ") + kIdentity);
+    QTRY_COMPARE(m_window->caption(0), ModemSimulator::identifiedCaption(1));
+    QTRY_COMPARE(m_window->caption(1), ModemSimulator::identifiedCaption(2));
     for (const char* dsrOrCts : {"Shape2_2", "Shape2_3", "Shape4_2", "Shape4_3"})
-        QTRY_COMPARE(lamp(dsrOrCts), kGreen);
-    QCOMPARE(lamp("Shape2_4"), kOff);
+        QTRY_COMPARE(m_window->lamp(dsrOrCts), kGreen);
+    QCOMPARE(m_window->lamp("Shape2_4"), kOff);
 }
 
 void WalkthroughTest::step1RunSendsAt() {
@@ -107,21 +99,21 @@ void WalkthroughTest::step2DialRingsTerminal2() {
     QTRY_COMPARE(log(1), QByteArray("\r\nRING\r\n"));
     QElapsedTimer ringing;
     ringing.start();
-    QCOMPARE(lamp("Shape4_5"), kOff);
+    QCOMPARE(m_window->lamp("Shape4_5"), kOff);
     QTRY_COMPARE(log(1), QByteArray("\r\nRING\r\n\r\nRING\r\n"));
-    QCOMPARE(lamp("Shape4_5"), kOff);
-    QTRY_COMPARE(lamp("Shape4_5"), kGreen);
+    QCOMPARE(m_window->lamp("Shape4_5"), kOff);
+    QTRY_COMPARE(m_window->lamp("Shape4_5"), kGreen);
     QVERIFY2(ringing.elapsed() > 1500, qPrintable(QString::number(ringing.elapsed())));
     QTRY_COMPARE(log(1), QByteArray("\r\nRING\r\n\r\nRING\r\n\r\nRING\r\n"));
-    QCOMPARE(lamp("Shape2_5"), kOff);
+    QCOMPARE(m_window->lamp("Shape2_5"), kOff);
 }
 
 void WalkthroughTest::step3AnswerConnects() {
     m_window->run(1, QStringLiteral("ATA"));
     QTRY_VERIFY(log(0).endsWith("\r\nPROG: ATD2\r\nCOM1: ATD2\r\r\nCONNECT 9600\r\n"));
     QTRY_VERIFY(log(1).endsWith("RING\r\nATA\r\r\nCONNECT 9600\r\n"));
-    QTRY_COMPARE(lamp("Shape2_4"), kGreen);
-    QTRY_COMPARE(lamp("Shape4_4"), kGreen);
+    QTRY_COMPARE(m_window->lamp("Shape2_4"), kGreen);
+    QTRY_COMPARE(m_window->lamp("Shape4_4"), kGreen);
     m_window->run(0, QStringLiteral("hello"));
     QTRY_VERIFY(log(1).endsWith("CONNECT 9600\r\nhello\r"));
     m_window->run(1, QStringLiteral("and back"));
@@ -135,13 +127,13 @@ void WalkthroughTest::step4EscapeAndHangUp() {
     QTest::qWait(500);
     QVERIFY(log(0).endsWith("\r\nPROG: +++\r\nCOM1: "));
     QTRY_VERIFY(log(0).endsWith("\r\nPROG: +++\r\nCOM1: \r\nOK\r\n"));
-    QCOMPARE(lamp("Shape2_4"), kGreen); // still in the call
+    QCOMPARE(m_window->lamp("Shape2_4"), kGreen); // still in the call
     click("Check3");
     m_window->run(0, QStringLiteral("ATH"));
     QTRY_VERIFY(log(0).endsWith("\r\nPROG: ATH\r\nCOM1: ATH\r\r\nOK\r\n"));
     QTRY_VERIFY(log(1).endsWith("hello\r+++\r\nNO CARRIER\r\n"));
-    QTRY_COMPARE(lamp("Shape2_4"), kOff);
-    QTRY_COMPARE(lamp("Shape4_4"), kOff);
+    QTRY_COMPARE(m_window->lamp("Shape2_4"), kOff);
+    QTRY_COMPARE(m_window->lamp("Shape4_4"), kOff);
 }
 
 void WalkthroughTest::step5Terminal2OnTheDevice() {
@@ -152,7 +144,7 @@ void WalkthroughTest::step5Terminal2OnTheDevice() {
     QTRY_COMPARE(m_window->find<QLabel>("Label7")->text(),
                  QStringLiteral("COM3 9600,n,8,1 comNone"));
     QTRY_COMPARE(m_window->channel(1).ModemState, qint16(2));
-    QCOMPARE(caption("Frame5"), QStringLiteral("Terminal 2: No Modem"));
+    QCOMPARE(m_window->caption(1), QStringLiteral("Terminal 2: No Modem"));
     const QByteArray before = log(1);
     QTRY_COMPARE_WITH_TIMEOUT(log(1), before + "AT\r", 4000);
     QTRY_COMPARE_WITH_TIMEOUT(log(1), before + "AT\rAT\r", 4000);

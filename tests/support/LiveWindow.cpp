@@ -1,10 +1,12 @@
 #include "LiveWindow.h"
 
 #include "PtyPair.h"
+#include "ui/Lamp.h"
 #include "ui/LogView.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QGroupBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
@@ -70,6 +72,15 @@ bool LiveWindow::waitPastIdentification(PtyPair& port1Device, PtyPair& port2Devi
 
 LogView* LiveWindow::log(int channel) const {
     return find<LogView>(channel == 0 ? QStringLiteral("Text2") : QStringLiteral("Text6"));
+}
+
+QString LiveWindow::caption(int channel) const {
+    return find<QGroupBox>(channel == 0 ? QStringLiteral("Frame2") : QStringLiteral("Frame5"))
+        ->title();
+}
+
+int LiveWindow::lamp(const char* objectName) const {
+    return find<Lamp>(QLatin1String(objectName))->fillColor();
 }
 
 void LiveWindow::run(int channel, const QString& command) {

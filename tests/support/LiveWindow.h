@@ -33,6 +33,8 @@ public:
         return form.findChild<W*>(objectName);
     }
     LogView* log(int channel) const; // 0 or 1
+    QString caption(int channel) const;
+    int lamp(const char* objectName) const; // its fill colour
     // Types a command into a channel's command box and presses "Run".
     void run(int channel, const QString& command);
     TerminalChannel& channel(int index);

@@ -18,6 +18,10 @@ public:
     // The link to line n (from 1), and the pty device it points at.
     QString link(int n) const { return m_links.value(n - 1); }
     QString device(int n) const { return m_slaves.value(n - 1); }
+    // A terminal's frame caption once its simulated modem has answered "ATI3".
+    static QString identifiedCaption(int terminal) {
+        return QStringLiteral("Terminal %1:    Duplink Simulated Modem 1.0    OK").arg(terminal);
+    }
 
 private:
     QTemporaryDir m_folder;
