@@ -38,8 +38,9 @@ void* LogAccessible::interface_cast(QAccessible::InterfaceType type) {
 }
 
 QString LogAccessible::text(QAccessible::Text type) const {
+    // A log partly in its file is read through the text interface, a piece at a time.
     if (type == QAccessible::Value)
-        return view()->text();
+        return view()->m_text.storedSize() == 0 ? view()->text() : QString();
     if (type == QAccessible::Name && !view()->accessibleName().isEmpty())
         return view()->accessibleName();
     return QAccessibleWidget::text(type);
@@ -88,7 +89,7 @@ void LogAccessible::setCursorPosition(int position) {
 QString LogAccessible::text(int startOffset, int endOffset) const {
     if (startOffset < 0 || endOffset < startOffset)
         return QString();
-    return ansi::decode(view()->m_text.bytes().mid(startOffset, endOffset - startOffset));
+    return ansi::decode(view()->m_text.slice(startOffset, endOffset));
 }
 
 std::pair<qint64, qint64> LogAccessible::pieceAt(qint64 offset,
