@@ -99,6 +99,13 @@ void LogStoreTest::aLongLogKeepsEveryByteInItsFile() {
     QCOMPARE(log.bytes(), expected.bytes());
     for (int line = 0; line < log.lineCount(); line += 97)
         QCOMPARE(log.lineBytes(line), expected.lineBytes(line));
+
+    // Where no file can be made, the log stays whole in memory.
+    LogText unstored(kThreshold);
+    unstored.setStoreFolder(QStringLiteral("/proc/no-such-folder"));
+    unstored.append(expected.bytes());
+    QCOMPARE(unstored.storedSize(), 0);
+    QCOMPARE(unstored.bytes(), expected.bytes());
 }
 
 void LogStoreTest::theFilePartIsNotEditedAndClearRemovesTheFiles() {
