@@ -5,6 +5,8 @@
 
 #include <QTextBoundaryFinder>
 
+#include <limits>
+
 namespace {
 
 QAccessibleInterface* logFactory(const QString& className, QObject* object) {
@@ -164,7 +166,8 @@ QString LogAccessible::textAfterOffset(int offset, QAccessible::TextBoundaryType
 }
 
 int LogAccessible::characterCount() const {
-    return int(view()->size());
+    // The interface counts in int; a log past 2 GB shows its first 2 GB to it.
+    return int(std::min<qint64>(view()->size(), std::numeric_limits<int>::max()));
 }
 
 QRect LogAccessible::characterRect(int offset) const {

@@ -63,7 +63,8 @@ public:
     int lineOf(qint64 offset) const;
     QByteArray lineBytes(int line) const { return slice(lineStart(line), lineEnd(line)); }
 
-    // Bytes before this offset are in the file and stay as they are.
+    // Bytes before this offset are in the file and stay as they are. An edit starts after it:
+    // one right at it could join a CR in the file to an LF.
     qint64 storedSize() const { return m_base; }
     bool isEditable(qint64 position) const { return m_base == 0 || position > m_base; }
     // The files holding the older part, while there are any.
