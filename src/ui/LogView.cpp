@@ -56,16 +56,17 @@ QString LogView::text() const {
 }
 
 QByteArray LogView::selectedBytes() const {
-    return m_text.bytes().mid(selectionStart(), selectionEnd() - selectionStart());
+    return m_text.slice(selectionStart(), selectionEnd());
 }
 
 void LogView::appendBytes(const QByteArray& bytes) {
-    const qint64 end = m_text.size();
+    qint64 end = m_text.size();
     // A CR at the end may be joined by the LF that comes now: the line before then changes too.
-    const bool lastIsCr = end > 0 && m_text.bytes().at(end - 1) == '\r';
+    const bool lastIsCr = end > 0 && m_text.at(end - 1) == '\r';
     forgetLayoutsFrom(m_text.lineCount() - (lastIsCr ? 2 : 1));
     const LogScrollBar::Batch scrolling(static_cast<LogScrollBar*>(verticalScrollBar()));
     m_text.append(bytes);
+    end -= followFrontShift();
     if (QAccessible::isActive() && !bytes.isEmpty())
         notify(QAccessibleTextInsertEvent(this, int(end), ansi::decode(bytes)));
     updateScrollRange();
@@ -76,12 +77,27 @@ void LogView::appendBytes(const QByteArray& bytes) {
         moveCaretToEnd();
 }
 
+qint64 LogView::followFrontShift() {
+    const LogText::FrontShift shift = m_text.takeFrontShift();
+    if (shift.bytes == 0)
+        return 0;
+    m_caret = std::max<qint64>(0, m_caret - shift.bytes);
+    m_anchor = std::max<qint64>(0, m_anchor - shift.bytes);
+    m_topLine = std::max(0, m_topLine - shift.lines);
+    m_topOffset = 0;
+    m_layouts.clear();
+    return shift.bytes;
+}
+
 void LogView::moveCaretToEnd() {
     setSelection(m_text.size(), m_text.size());
 }
 
 void LogView::clear() {
-    if (QAccessible::isActive() && m_text.size() > 0)
+    // A log partly in its file is too long to hand over as removed text.
+    if (QAccessible::isActive() && m_text.storedSize() > 0)
+        notify(QAccessibleEvent(this, QAccessible::TextUpdated));
+    else if (QAccessible::isActive() && m_text.size() > 0)
         notify(QAccessibleTextRemoveEvent(this, 0, text()));
     m_text.clear();
     m_layouts.clear();
@@ -136,13 +152,17 @@ void LogView::caretMoved() {
 }
 
 void LogView::replace(qint64 position, qint64 removed, const QByteArray& inserted) {
+    // The part of a long log that is in its file stays as it came.
+    if (!m_text.isEditable(position))
+        return;
     if (QAccessible::isActive() && removed > 0) {
-        const QByteArray gone = m_text.bytes().mid(position, removed);
+        const QByteArray gone = m_text.slice(position, position + removed);
         notify(QAccessibleTextRemoveEvent(this, int(position), ansi::decode(gone)));
     }
     // An edit next to a line break may change the line before it too.
     forgetLayoutsFrom(std::max(0, m_text.lineOf(position) - 1));
     m_text.replace(position, removed, inserted);
+    position -= followFrontShift();
     if (QAccessible::isActive() && !inserted.isEmpty())
         notify(QAccessibleTextInsertEvent(this, int(position), ansi::decode(inserted)));
     updateScrollRange();

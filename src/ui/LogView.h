@@ -25,9 +25,13 @@ public:
     void moveCaretToEnd();
     void clear();
 
-    // The bytes as they came. A copy kept past the next change makes that change copy the log.
+    // The whole log as it came: a long log is read back from its file, so this is for tests and
+    // short logs. A copy kept past the next change makes that change copy the log.
     QByteArray bytes() const { return m_text.bytes(); }
     QString text() const;
+    // Past this many bytes the older part of the log goes to a file (see LogText).
+    void setStoreThreshold(qint64 bytes) { m_text.setThreshold(bytes); }
+    QStringList storeFiles() const { return m_text.storeFiles(); }
     qint64 size() const { return m_text.size(); }
     qint64 caretPosition() const { return m_caret; }
     QByteArray selectedBytes() const;
@@ -87,6 +91,9 @@ private:
     qint64 movedCaret(Move move);
     void selectWordAt(qint64 offset);
     void caretMoved();
+    // After the oldest text was dropped, what pointed into the log follows what it pointed at.
+    // Returns how far offsets moved down.
+    qint64 followFrontShift();
 
     // Layout of the lines in view.
     QFont layoutFont() const;

@@ -5,6 +5,8 @@
 
 #include <QTextBoundaryFinder>
 
+#include <limits>
+
 namespace {
 
 QAccessibleInterface* logFactory(const QString& className, QObject* object) {
@@ -38,8 +40,9 @@ void* LogAccessible::interface_cast(QAccessible::InterfaceType type) {
 }
 
 QString LogAccessible::text(QAccessible::Text type) const {
+    // A log partly in its file is read through the text interface, a piece at a time.
     if (type == QAccessible::Value)
-        return view()->text();
+        return view()->m_text.storedSize() == 0 ? view()->text() : QString();
     if (type == QAccessible::Name && !view()->accessibleName().isEmpty())
         return view()->accessibleName();
     return QAccessibleWidget::text(type);
@@ -88,7 +91,7 @@ void LogAccessible::setCursorPosition(int position) {
 QString LogAccessible::text(int startOffset, int endOffset) const {
     if (startOffset < 0 || endOffset < startOffset)
         return QString();
-    return ansi::decode(view()->m_text.bytes().mid(startOffset, endOffset - startOffset));
+    return ansi::decode(view()->m_text.slice(startOffset, endOffset));
 }
 
 std::pair<qint64, qint64> LogAccessible::pieceAt(qint64 offset,
@@ -163,7 +166,8 @@ QString LogAccessible::textAfterOffset(int offset, QAccessible::TextBoundaryType
 }
 
 int LogAccessible::characterCount() const {
-    return int(view()->size());
+    // The interface counts in int; a log past 2 GB shows its first 2 GB to it.
+    return int(std::min<qint64>(view()->size(), std::numeric_limits<int>::max()));
 }
 
 QRect LogAccessible::characterRect(int offset) const {

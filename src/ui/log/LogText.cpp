@@ -1,37 +1,93 @@
 #include "LogText.h"
 
+#include "LogStore.h"
+
+#include <QLocale>
+#include <QStandardPaths>
+#include <QStorageInfo>
+
 #include <algorithm>
 
+namespace {
+
+constexpr qint64 kMostTailKept = qint64(8) << 20;
+constexpr qint64 kStartSize = sizeof(qint64);
+
+QByteArray droppedNotice(qint64 dropped) {
+    return QStringLiteral("[Duplink dropped the oldest %1 bytes of this log: the disk is nearly "
+                          "full]\r\n")
+        .arg(QLocale(QLocale::English).toString(dropped))
+        .toLatin1();
+}
+
+} // namespace
+
+LogText::LogText(qint64 threshold)
+    : m_threshold(threshold),
+      m_folder(QStandardPaths::writableLocation(QStandardPaths::CacheLocation)),
+      m_diskSpace([this] {
+          const QStorageInfo disk(m_folder);
+          return DiskSpace{disk.bytesAvailable(), disk.bytesTotal()};
+      }) {}
+
+LogText::~LogText() = default;
+
+QStringList LogText::storeFiles() const {
+    if (!m_store)
+        return {};
+    return {m_store->textPath(), m_store->linesPath()};
+}
+
+char LogText::at(qint64 offset) const {
+    if (offset >= m_base)
+        return m_bytes[offset - m_base];
+    return m_store->readText(m_origin + offset, 1).at(0);
+}
+
+QByteArray LogText::slice(qint64 from, qint64 to) const {
+    from = std::clamp<qint64>(from, 0, size());
+    to = std::clamp<qint64>(to, from, size());
+    if (from >= m_base)
+        return m_bytes.mid(from - m_base, to - from);
+    QByteArray out = m_store->readText(m_origin + from, std::min(to, m_base) - from);
+    if (to > m_base)
+        out.append(m_bytes.constData(), to - m_base);
+    return out;
+}
+
+qint64 LogText::lineStart(int line) const {
+    if (line >= m_storedLines)
+        return m_lineStarts[line - m_storedLines];
+    return m_store->lineStart(m_originLine + line) - m_origin;
+}
+
 qint64 LogText::lineLimit(int line) const {
-    return line + 1 < lineCount() ? m_lineStarts[line + 1] : size();
+    return line + 1 < lineCount() ? lineStart(line + 1) : size();
 }
 
 qint64 LogText::lineEnd(int line) const {
-    const qint64 start = m_lineStarts[line];
+    const qint64 start = lineStart(line);
     qint64 end = lineLimit(line);
-    if (end > start && m_bytes[end - 1] == '\n')
+    if (end > start && at(end - 1) == '\n')
         --end;
-    if (end > start && m_bytes[end - 1] == '\r')
+    if (end > start && at(end - 1) == '\r')
         --end;
     return end;
 }
 
 int LogText::lineOf(qint64 offset) const {
+    if (offset < m_base)
+        return int(m_store->lineAt(m_origin + offset) - m_originLine);
     const auto after = std::upper_bound(m_lineStarts.cbegin(), m_lineStarts.cend(), offset);
-    return int(after - m_lineStarts.cbegin()) - 1;
-}
-
-QByteArray LogText::lineBytes(int line) const {
-    const qint64 start = m_lineStarts[line];
-    return m_bytes.mid(start, lineEnd(line) - start);
+    return m_storedLines + int(after - m_lineStarts.cbegin()) - 1;
 }
 
 bool LogText::startsLine(qint64 offset, qint64 previousStart) const {
-    const char before = m_bytes[offset - 1];
+    const char before = m_bytes[offset - 1 - m_base];
     if (before == '\n')
         return true;
     if (before == '\r')
-        return offset == size() || m_bytes[offset] != '\n';
+        return offset == size() || m_bytes[offset - m_base] != '\n';
     return offset < size() && offset - previousStart >= kMaxLineLength;
 }
 
@@ -41,12 +97,14 @@ void LogText::reserveBytes(qint64 total) {
         m_bytes.reserve(std::max(total, m_bytes.size() + m_bytes.size() / 8 + 4096));
 }
 
-void LogText::replace(qint64 position, qint64 removed, const QByteArray& inserted) {
-    reserveBytes(size() - removed + inserted.size());
+bool LogText::replace(qint64 position, qint64 removed, const QByteArray& inserted) {
+    if (!isEditable(position))
+        return false;
+    reserveBytes(m_bytes.size() - removed + inserted.size());
     if (position == size())
         m_bytes.append(inserted.constData(), inserted.size());
     else
-        m_bytes.replace(position, removed, inserted);
+        m_bytes.replace(position - m_base, removed, inserted);
 
     // A line start depends only on the bytes either side of it and on the start before it, so
     // the starts from the edit on are found again until they meet an old start beyond the edit.
@@ -78,16 +136,116 @@ void LogText::replace(qint64 position, qint64 removed, const QByteArray& inserte
     if (!met) {
         m_lineStarts.resize(firstChanged);
         m_lineStarts.append(found);
+    } else {
+        for (qsizetype i = survivor; i < oldCount; ++i)
+            m_lineStarts[i] += delta;
+        m_lineStarts.remove(firstChanged, survivor - firstChanged);
+        m_lineStarts.insert(firstChanged, found.size(), 0);
+        std::copy(found.cbegin(), found.cend(), m_lineStarts.begin() + firstChanged);
+    }
+    storeIfLong();
+    return true;
+}
+
+qint64 LogText::tailKept() const {
+    return std::clamp(m_threshold / 4, qint64(1), kMostTailKept);
+}
+
+void LogText::storeIfLong() {
+    const qint64 limit = m_base == 0 ? m_threshold : 2 * tailKept();
+    if (m_bytes.size() <= limit || m_storeFailed)
+        return;
+    if (!m_store && !(m_store = LogStore::create(m_folder))) {
+        m_storeFailed = true;
         return;
     }
-    for (qsizetype i = survivor; i < oldCount; ++i)
-        m_lineStarts[i] += delta;
-    m_lineStarts.remove(firstChanged, survivor - firstChanged);
-    m_lineStarts.insert(firstChanged, found.size(), 0);
-    std::copy(found.cbegin(), found.cend(), m_lineStarts.begin() + firstChanged);
+    // The cut is a line start with bytes after it, which appends can no longer move, so the
+    // lines in memory never depend on the bytes in the file.
+    const auto cutAt =
+        std::upper_bound(m_lineStarts.cbegin(), m_lineStarts.cend(), size() - tailKept());
+    qint64 cut = *(cutAt - 1);
+    if (cut <= m_base)
+        return;
+    const qint64 lines = cutAt - 1 - m_lineStarts.cbegin();
+    const DiskSpace disk = m_diskSpace();
+    const qint64 reserve = qint64(m_minimumFreeShare * double(disk.total));
+    const qint64 needed = cut - m_base + lines * kStartSize;
+    if (disk.total > 0 && disk.free - needed < reserve) {
+        const qint64 before = m_shift.bytes;
+        // Half of what the file holds at least, so that this is not done again at once.
+        dropOldest(std::max({reserve + needed - disk.free, m_base / 2, m_noticeSize + 1}), cut);
+        cut -= m_shift.bytes - before;
+    }
+    moveToStore(cut);
+}
+
+// Gives up the lines before the first line start at or after `wanted` (but not past the cut)
+// and puts in their place one line saying how much is gone.
+void LogText::dropOldest(qint64 wanted, qint64 cut) {
+    const int lastLine = lineOf(cut);
+    int line = lineOf(std::clamp<qint64>(wanted, 1, cut));
+    if (lineStart(line) < wanted)
+        line = std::min(line + 1, lastLine);
+    const qint64 start = lineStart(line);
+    const QByteArray said = droppedNotice(m_dropped + start - m_noticeSize);
+    // The notice takes the place of what it replaces in the file.
+    if (m_origin + start < said.size())
+        return;
+
+    m_dropped += start - m_noticeSize;
+    const qint64 noticeAt = m_origin + start - said.size();
+    const qint64 noticeLine = m_originLine + line - 1;
+    m_store->writeText(noticeAt, said.constData(), said.size());
+    m_store->restartAt(noticeLine, noticeAt, noticeAt);
+
+    if (start > m_base) {
+        m_bytes.remove(0, start - m_base);
+        m_lineStarts.remove(0, line - m_storedLines);
+        m_storedLines = line;
+        m_base = start;
+    }
+    const qint64 shift = start - said.size();
+    for (qint64& lineStartInMemory : m_lineStarts)
+        lineStartInMemory -= shift;
+    m_base -= shift;
+    m_storedLines -= line - 1;
+    m_origin = noticeAt;
+    m_originLine = noticeLine;
+    m_noticeSize = said.size();
+    m_shift.bytes += shift;
+    m_shift.lines += line - 1;
+}
+
+bool LogText::moveToStore(qint64 cut) {
+    const qsizetype lines =
+        std::lower_bound(m_lineStarts.cbegin(), m_lineStarts.cend(), cut) - m_lineStarts.cbegin();
+    if (cut <= m_base || lines == 0)
+        return false;
+    QList<qint64> starts(lines);
+    for (qsizetype i = 0; i < lines; ++i)
+        starts[i] = m_lineStarts[i] + m_origin;
+    // A disk that refuses leaves everything where it was, to be tried again.
+    if (!m_store->writeText(m_origin + m_base, m_bytes.constData(), cut - m_base) ||
+        !m_store->appendLines(starts.constData(), lines))
+        return false;
+    // Fresh copies, so that the memory of the long part goes back.
+    m_bytes = QByteArray(m_bytes.constData() + (cut - m_base), m_bytes.size() - (cut - m_base));
+    m_lineStarts = QList<qint64>(m_lineStarts.cbegin() + lines, m_lineStarts.cend());
+    m_storedLines += int(lines);
+    m_base = cut;
+    return true;
 }
 
 void LogText::clear() {
+    m_store.reset();
+    m_storeFailed = false;
+    m_base = 0;
+    m_storedLines = 0;
+    m_origin = 0;
+    m_originLine = 0;
+    m_dropped = 0;
+    m_noticeSize = 0;
+    m_shift = FrontShift();
     m_bytes = QByteArray();
     m_lineStarts = QList<qint64>{0};
 }
@@ -95,7 +253,7 @@ void LogText::clear() {
 qint64 LogText::nextPosition(qint64 offset) const {
     if (offset >= size())
         return size();
-    if (m_bytes[offset] == '\r' && offset + 1 < size() && m_bytes[offset + 1] == '\n')
+    if (at(offset) == '\r' && offset + 1 < size() && at(offset + 1) == '\n')
         return offset + 2;
     return offset + 1;
 }
@@ -103,14 +261,14 @@ qint64 LogText::nextPosition(qint64 offset) const {
 qint64 LogText::previousPosition(qint64 offset) const {
     if (offset <= 0)
         return 0;
-    if (offset >= 2 && m_bytes[offset - 1] == '\n' && m_bytes[offset - 2] == '\r')
+    if (offset >= 2 && at(offset - 1) == '\n' && at(offset - 2) == '\r')
         return offset - 2;
     return offset - 1;
 }
 
 qint64 LogText::validPosition(qint64 offset) const {
     offset = std::clamp<qint64>(offset, 0, size());
-    if (offset > 0 && offset < size() && m_bytes[offset - 1] == '\r' && m_bytes[offset] == '\n')
+    if (offset > 0 && offset < size() && at(offset - 1) == '\r' && at(offset) == '\n')
         return offset - 1;
     return offset;
 }

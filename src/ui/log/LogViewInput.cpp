@@ -115,9 +115,12 @@ bool LogView::moveFor(const QKeyEvent* event) {
 qint64 LogView::movedCaret(Move move) {
     const int line = m_text.lineOf(m_caret);
     const int lastLine = m_text.lineCount() - 1;
-    const QByteArray& bytes = m_text.bytes();
+    // Words are looked for within the caret's line only.
+    const qint64 lineStart = m_text.lineStart(line);
+    const QByteArray lineBytes = m_text.lineBytes(line);
     const auto startsWord = [&](qint64 at) {
-        return isWordByte(bytes[at]) && (at == 0 || !isWordByte(bytes[at - 1]));
+        const qsizetype i = at - lineStart;
+        return isWordByte(lineBytes[i]) && (i == 0 || !isWordByte(lineBytes[i - 1]));
     };
     const auto sameColumnOn = [&](int target) {
         if (m_goalColumn < 0)
@@ -140,11 +143,10 @@ qint64 LogView::movedCaret(Move move) {
         return at;
     }
     case Move::PreviousWord: {
-        const qint64 start = m_text.lineStart(line);
-        if (m_caret <= start)
+        if (m_caret <= lineStart)
             return m_text.previousPosition(m_caret);
         qint64 at = m_caret - 1;
-        while (at > start && !startsWord(at))
+        while (at > lineStart && !startsWord(at))
             --at;
         return at;
     }
@@ -162,7 +164,7 @@ qint64 LogView::movedCaret(Move move) {
         return sameColumnOn(target);
     }
     case Move::StartOfLine:
-        return m_text.lineStart(line);
+        return lineStart;
     case Move::EndOfLine:
         return m_text.lineEnd(line);
     case Move::StartOfDocument:
@@ -252,13 +254,16 @@ void LogView::selectWordAt(qint64 offset) {
     if (start == end)
         return;
     offset = std::clamp(offset, start, end - 1);
-    const QByteArray& bytes = m_text.bytes();
-    const int kind = byteClass(bytes[offset]);
+    const QByteArray bytes = m_text.lineBytes(line);
+    const auto classAt = [&](qint64 at) {
+        return byteClass(bytes[at - start]);
+    };
+    const int kind = classAt(offset);
     qint64 from = offset;
     qint64 to = offset + 1;
-    while (from > start && byteClass(bytes[from - 1]) == kind)
+    while (from > start && classAt(from - 1) == kind)
         --from;
-    while (to < end && byteClass(bytes[to]) == kind)
+    while (to < end && classAt(to) == kind)
         ++to;
     setSelection(from, to);
 }
