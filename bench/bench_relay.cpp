@@ -234,7 +234,7 @@ int soak() {
     report.addRow({QString::number(seconds), rateText(o.rate[0]), rateText(o.rate[1]),
                    bench::megabytes(double(usage::residentBytes())),
                    bench::megabytes(double(usage::peakResidentBytes())), exact});
-    report.addNote(QStringLiteral("Both logs keep everything relayed; past 256 MB each, the "
+    report.addNote(QStringLiteral("Both logs keep everything relayed; past 128 MB each, the "
                                   "older part of a log is in a file in the cache folder."));
     report.addGoal(QStringLiteral("Relayed byte-exact each way, no port lost"),
                    o.exact ? QStringLiteral("yes") : QStringLiteral("no"), o.exact);

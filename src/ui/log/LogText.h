@@ -26,7 +26,7 @@ class LogStore;
 class LogText {
 public:
     static constexpr qint64 kMaxLineLength = 4096;
-    static constexpr qint64 kDefaultThreshold = qint64(256) << 20;
+    static constexpr qint64 kDefaultThreshold = qint64(128) << 20;
 
     struct DiskSpace {
         qint64 free = 0;
