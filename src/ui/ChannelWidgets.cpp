@@ -57,6 +57,17 @@ QFont fontOf(const char* family, QFont::StyleHint hint, double points) {
     return font;
 }
 
+int valueOf(const QCheckBox* box) {
+    switch (box->checkState()) {
+    case Qt::Checked:
+        return 1;
+    case Qt::PartiallyChecked:
+        return 2;
+    default:
+        return 0;
+    }
+}
+
 } // namespace
 
 ChannelWidgets::ChannelWidgets(const ChannelLayout& layout, QWidget* client)
@@ -86,6 +97,148 @@ ChannelWidgets::ChannelWidgets(const ChannelLayout& layout, QWidget* client)
     }
     connect(m_rtsBox, &QCheckBox::clicked, this, &ChannelView::rtsBoxClicked);
     connect(m_dtrBox, &QCheckBox::clicked, this, &ChannelView::dtrBoxClicked);
+}
+
+QString ChannelWidgets::commandText() const {
+    return m_commandBox->text();
+}
+
+QString ChannelWidgets::endCodeText() const {
+    return m_endCodeBox->text();
+}
+
+bool ChannelWidgets::endCodeChecked() const {
+    return m_endCodeCheck->checkState() == Qt::Checked;
+}
+
+bool ChannelWidgets::showCommandChecked() const {
+    return m_showCommand->checkState() == Qt::Checked;
+}
+
+bool ChannelWidgets::hexFormatChecked() const {
+    return m_hexFormat->checkState() == Qt::Checked;
+}
+
+QString ChannelWidgets::insertCodeText() const {
+    return m_insertCodeBox->text();
+}
+
+QString ChannelWidgets::settingFieldText(int field) const {
+    return m_combos[size_t(field)]->currentText();
+}
+
+int ChannelWidgets::rtsBoxValue() const {
+    return valueOf(m_rtsBox);
+}
+
+int ChannelWidgets::dtrBoxValue() const {
+    return valueOf(m_dtrBox);
+}
+
+void ChannelWidgets::setFrameCaption(const QString& caption) {
+    m_frame->setTitle(caption);
+}
+
+void ChannelWidgets::setInfoLine(const QString& text) {
+    m_infoLine->setText(text);
+}
+
+void ChannelWidgets::appendToLog(const QByteArray& bytes) {
+    m_log->appendBytes(bytes);
+}
+
+void ChannelWidgets::moveLogCaretToEnd() {
+    m_log->moveCaretToEnd();
+}
+
+void ChannelWidgets::clearLog() {
+    m_log->clear();
+}
+
+void ChannelWidgets::setCommandText(const QString& text) {
+    m_commandBox->setText(text);
+}
+
+void ChannelWidgets::focusCommand() {
+    m_commandBox->setFocus();
+}
+
+void ChannelWidgets::setCommandHex(const QString& hex) {
+    if (m_hexBox)
+        m_hexBox->setText(hex);
+}
+
+bool ChannelWidgets::setSettingFieldText(int field, const QString& text) {
+    return setComboText(m_combos[size_t(field)], text);
+}
+
+void ChannelWidgets::setPortLamp(int colour) {
+    m_portLamp->setFillColor(colour);
+}
+
+void ChannelWidgets::setLineLamp(int line, int colour) {
+    m_lineLamps[size_t(line)]->setFillColor(colour);
+}
+
+void ChannelWidgets::setRtsBoxVisible(bool visible) {
+    m_rtsBox->setVisible(visible);
+}
+
+void ChannelWidgets::setDtrBoxVisible(bool visible) {
+    m_dtrBox->setVisible(visible);
+}
+
+void ChannelWidgets::setPortSummary(const QString& text) {
+    // Made smaller rather than cut off; only below the smallest size does the middle give way.
+    const int room = m_summary->contentsRect().width();
+    const QFont font = fontFitting(m_summaryFont, {{text, room}}, kSmallestPoints);
+    m_summary->setFont(font);
+    m_summary->setText(QFontMetrics(font).elidedText(text, Qt::ElideMiddle, room));
+}
+
+void ChannelWidgets::setPortSummaryColour(int colour) {
+    QPalette pal = m_summary->palette();
+    pal.setColor(QPalette::WindowText, fromPacked(colour));
+    m_summary->setPalette(pal);
+}
+
+void ChannelWidgets::describePorts(const QStringList& byNumber) {
+    QComboBox* ports = m_combos[FieldPort];
+    for (int i = 0; i < ports->count() && i < byNumber.size(); ++i) {
+        ports->setItemData(i, byNumber[i], Qt::ToolTipRole);
+        ports->setItemData(i, byNumber[i], Qt::AccessibleDescriptionRole);
+    }
+}
+
+void ChannelWidgets::setPortDetails(const QString& details) {
+    m_summary->setToolTip(details);
+    m_summary->setAccessibleDescription(details);
+}
+
+void ChannelWidgets::setCaptions(const CaptionSet& c) {
+    const QString frame = m_number == 1 ? c.Frame2 : c.Frame5;
+    m_frame->setTitle(frame);
+    m_endCodeCheck->setText(c.Check3);
+    m_showCommand->setText(c.Check5);
+    m_hexFormat->setText(c.Check9);
+    m_runButton->setText(c.Command3);
+    m_clearButton->setText(c.Command4);
+    m_insertButton->setText(c.Command8);
+}
+
+bool ChannelWidgets::eventFilter(QObject* watched, QEvent* event) {
+    // Qt takes typed text that matches an entry for a choice of that entry when the typing
+    // ends (Return, or leaving the box); only a choice from the list counts as a pick.
+    const bool typingEnds = (event->type() == QEvent::FocusOut &&
+                             static_cast<QFocusEvent*>(event)->reason() != Qt::PopupFocusReason) ||
+                            (event->type() == QEvent::KeyPress &&
+                             (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Return ||
+                              static_cast<QKeyEvent*>(event)->key() == Qt::Key_Enter));
+    if (typingEnds && !m_typingEnds) {
+        m_typingEnds = true;
+        QTimer::singleShot(0, this, [this] { m_typingEnds = false; });
+    }
+    return ChannelView::eventFilter(watched, event);
 }
 
 void ChannelWidgets::buildFrame(const ChannelLayout& l, QWidget* client) {
@@ -131,22 +284,6 @@ void ChannelWidgets::buildFrame(const ChannelLayout& l, QWidget* client) {
     m_clearButton = place<QPushButton>(f, l.clearButton, QStringLiteral("Clear"));
 }
 
-void ChannelWidgets::fitPortPanelTexts(const std::array<QLabel*, kSettingFieldCount>& captions) {
-    // One size for all six boxes, and one for their captions, so that the panel reads evenly.
-    QList<TextRoom> entries;
-    for (const QComboBox* box : m_combos)
-        entries += entriesAndRoom(box);
-    const QFont boxFont = fontFitting(m_portPanel->font(), entries, kSmallestPoints);
-    for (QComboBox* box : m_combos)
-        box->setFont(boxFont);
-    QList<TextRoom> captionTexts;
-    for (const QLabel* caption : captions)
-        captionTexts.append({caption->text(), caption->contentsRect().width()});
-    const QFont captionFont = fontFitting(m_portPanel->font(), captionTexts, kSmallestPoints);
-    for (QLabel* caption : captions)
-        caption->setFont(captionFont);
-}
-
 void ChannelWidgets::buildPortPanel(const ChannelLayout& l) {
     QGroupBox* panel = m_portPanel;
     std::array<QLabel*, kSettingFieldCount> captions{};
@@ -189,159 +326,18 @@ void ChannelWidgets::buildPortPanel(const ChannelLayout& l) {
     m_summary->setFont(m_summaryFont);
 }
 
-QString ChannelWidgets::commandText() const {
-    return m_commandBox->text();
-}
-
-QString ChannelWidgets::endCodeText() const {
-    return m_endCodeBox->text();
-}
-
-bool ChannelWidgets::endCodeChecked() const {
-    return m_endCodeCheck->checkState() == Qt::Checked;
-}
-
-bool ChannelWidgets::showCommandChecked() const {
-    return m_showCommand->checkState() == Qt::Checked;
-}
-
-bool ChannelWidgets::hexFormatChecked() const {
-    return m_hexFormat->checkState() == Qt::Checked;
-}
-
-void ChannelWidgets::setFrameCaption(const QString& caption) {
-    m_frame->setTitle(caption);
-}
-
-void ChannelWidgets::setInfoLine(const QString& text) {
-    m_infoLine->setText(text);
-}
-
-void ChannelWidgets::appendToLog(const QByteArray& bytes) {
-    m_log->appendBytes(bytes);
-}
-
-void ChannelWidgets::moveLogCaretToEnd() {
-    m_log->moveCaretToEnd();
-}
-
-void ChannelWidgets::clearLog() {
-    m_log->clear();
-}
-
-void ChannelWidgets::focusCommand() {
-    m_commandBox->setFocus();
-}
-
-void ChannelWidgets::setDtrBoxVisible(bool visible) {
-    m_dtrBox->setVisible(visible);
-}
-
-QString ChannelWidgets::insertCodeText() const {
-    return m_insertCodeBox->text();
-}
-
-QString ChannelWidgets::settingFieldText(int field) const {
-    return m_combos[size_t(field)]->currentText();
-}
-
-bool ChannelWidgets::eventFilter(QObject* watched, QEvent* event) {
-    // Qt takes typed text that matches an entry for a choice of that entry when the typing
-    // ends (Return, or leaving the box); only a choice from the list counts as a pick.
-    const bool typingEnds = (event->type() == QEvent::FocusOut &&
-                             static_cast<QFocusEvent*>(event)->reason() != Qt::PopupFocusReason) ||
-                            (event->type() == QEvent::KeyPress &&
-                             (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Return ||
-                              static_cast<QKeyEvent*>(event)->key() == Qt::Key_Enter));
-    if (typingEnds && !m_typingEnds) {
-        m_typingEnds = true;
-        QTimer::singleShot(0, this, [this] { m_typingEnds = false; });
-    }
-    return ChannelView::eventFilter(watched, event);
-}
-
-namespace {
-
-int valueOf(const QCheckBox* box) {
-    switch (box->checkState()) {
-    case Qt::Checked:
-        return 1;
-    case Qt::PartiallyChecked:
-        return 2;
-    default:
-        return 0;
-    }
-}
-
-} // namespace
-
-int ChannelWidgets::rtsBoxValue() const {
-    return valueOf(m_rtsBox);
-}
-
-int ChannelWidgets::dtrBoxValue() const {
-    return valueOf(m_dtrBox);
-}
-
-void ChannelWidgets::setLineLamp(int line, int colour) {
-    m_lineLamps[size_t(line)]->setFillColor(colour);
-}
-
-void ChannelWidgets::setRtsBoxVisible(bool visible) {
-    m_rtsBox->setVisible(visible);
-}
-
-void ChannelWidgets::setPortSummary(const QString& text) {
-    // Made smaller rather than cut off; only below the smallest size does the middle give way.
-    const int room = m_summary->contentsRect().width();
-    const QFont font = fontFitting(m_summaryFont, {{text, room}}, kSmallestPoints);
-    m_summary->setFont(font);
-    m_summary->setText(QFontMetrics(font).elidedText(text, Qt::ElideMiddle, room));
-}
-
-void ChannelWidgets::describePorts(const QStringList& byNumber) {
-    QComboBox* ports = m_combos[FieldPort];
-    for (int i = 0; i < ports->count() && i < byNumber.size(); ++i) {
-        ports->setItemData(i, byNumber[i], Qt::ToolTipRole);
-        ports->setItemData(i, byNumber[i], Qt::AccessibleDescriptionRole);
-    }
-}
-
-void ChannelWidgets::setPortDetails(const QString& details) {
-    m_summary->setToolTip(details);
-    m_summary->setAccessibleDescription(details);
-}
-
-void ChannelWidgets::setPortSummaryColour(int colour) {
-    QPalette pal = m_summary->palette();
-    pal.setColor(QPalette::WindowText, fromPacked(colour));
-    m_summary->setPalette(pal);
-}
-
-void ChannelWidgets::setCommandText(const QString& text) {
-    m_commandBox->setText(text);
-}
-
-void ChannelWidgets::setCommandHex(const QString& hex) {
-    if (m_hexBox)
-        m_hexBox->setText(hex);
-}
-
-bool ChannelWidgets::setSettingFieldText(int field, const QString& text) {
-    return setComboText(m_combos[size_t(field)], text);
-}
-
-void ChannelWidgets::setPortLamp(int colour) {
-    m_portLamp->setFillColor(colour);
-}
-
-void ChannelWidgets::setCaptions(const CaptionSet& c) {
-    const QString frame = m_number == 1 ? c.Frame2 : c.Frame5;
-    m_frame->setTitle(frame);
-    m_endCodeCheck->setText(c.Check3);
-    m_showCommand->setText(c.Check5);
-    m_hexFormat->setText(c.Check9);
-    m_runButton->setText(c.Command3);
-    m_clearButton->setText(c.Command4);
-    m_insertButton->setText(c.Command8);
+void ChannelWidgets::fitPortPanelTexts(const std::array<QLabel*, kSettingFieldCount>& captions) {
+    // One size for all six boxes, and one for their captions, so that the panel reads evenly.
+    QList<TextRoom> entries;
+    for (const QComboBox* box : m_combos)
+        entries += entriesAndRoom(box);
+    const QFont boxFont = fontFitting(m_portPanel->font(), entries, kSmallestPoints);
+    for (QComboBox* box : m_combos)
+        box->setFont(boxFont);
+    QList<TextRoom> captionTexts;
+    for (const QLabel* caption : captions)
+        captionTexts.append({caption->text(), caption->contentsRect().width()});
+    const QFont captionFont = fontFitting(m_portPanel->font(), captionTexts, kSmallestPoints);
+    for (QLabel* caption : captions)
+        caption->setFont(captionFont);
 }
