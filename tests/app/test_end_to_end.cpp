@@ -182,9 +182,10 @@ void EndToEndTest::modemsTakenAwayAndBackAreHeldAgainAndWaitingCostsNothing() {
     // Both ports wait for their devices: no polling while they do.
     QTest::qWait(300);
     const long before = cpuTicks(duplink.pid());
-    QTest::qWait(3000);
+    // Long enough that the clock's 10 ms ticks of CPU time do not decide it: 1% of a core.
+    QTest::qWait(6000);
     const long used = cpuTicks(duplink.pid()) - before;
-    QVERIFY2(used * 1000 / ::sysconf(_SC_CLK_TCK) < 30, qPrintable(QString::number(used)));
+    QVERIFY2(used * 1000 / ::sysconf(_SC_CLK_TCK) < 60, qPrintable(QString::number(used)));
     duplink.startSimulator();
     QVERIFY(duplink.waitUntilHolding(duplink.simulator().device(1), 1000));
     QVERIFY(duplink.waitUntilHolding(duplink.simulator().device(2), 1000));
