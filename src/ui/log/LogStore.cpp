@@ -3,10 +3,10 @@
 #include <QDir>
 
 #include <algorithm>
-#include <cerrno>
 
+#ifdef Q_OS_LINUX
 #include <fcntl.h>
-#include <unistd.h>
+#endif
 
 namespace {
 
@@ -15,8 +15,14 @@ constexpr qint64 kStartSize = sizeof(qint64);
 
 // Frees the disk under a range of a file; the file keeps its length and reads zeros there.
 void release(QFile& file, qint64 from, qint64 to) {
+#ifdef Q_OS_LINUX
     if (to > from)
         (void)fallocate(file.handle(), FALLOC_FL_PUNCH_HOLE | FALLOC_FL_KEEP_SIZE, from, to - from);
+#else
+    Q_UNUSED(file);
+    Q_UNUSED(from);
+    Q_UNUSED(to);
+#endif
 }
 
 } // namespace
@@ -32,32 +38,14 @@ std::unique_ptr<LogStore> LogStore::create(const QString& folder) {
     return store;
 }
 
+// Every access seeks first, which also hands QFile's buffered writes to the file.
 bool LogStore::writeAt(QFile& file, qint64 at, const char* data, qint64 size) {
-    while (size > 0) {
-        const ssize_t done = pwrite(file.handle(), data, size_t(size), at);
-        if (done < 0 && errno == EINTR)
-            continue;
-        if (done <= 0)
-            return false;
-        at += done;
-        data += done;
-        size -= done;
-    }
-    return true;
+    return file.seek(at) && file.write(data, size) == size;
 }
 
 bool LogStore::readAt(const QFile& file, qint64 at, char* data, qint64 size) const {
-    while (size > 0) {
-        const ssize_t done = pread(file.handle(), data, size_t(size), at);
-        if (done < 0 && errno == EINTR)
-            continue;
-        if (done <= 0)
-            return false;
-        at += done;
-        data += done;
-        size -= done;
-    }
-    return true;
+    auto& readable = const_cast<QFile&>(file);
+    return readable.seek(at) && readable.read(data, size) == size;
 }
 
 void LogStore::forgetTextBlocks(qint64 from, qint64 to) {
@@ -102,9 +90,10 @@ QByteArray LogStore::readText(qint64 at, qint64 size) const {
         if (!kept) {
             kept = new QByteArray(kTextBlock, '\0');
             // The last block may be short: what was never written reads as zeros.
-            const ssize_t got =
-                pread(m_text.handle(), kept->data(), size_t(kTextBlock), index * kTextBlock);
-            kept->truncate(std::max<ssize_t>(got, 0));
+            auto& text = const_cast<QTemporaryFile&>(m_text);
+            const qint64 got =
+                text.seek(index * kTextBlock) ? text.read(kept->data(), kTextBlock) : -1;
+            kept->truncate(std::max<qint64>(got, 0));
             m_textBlocks.insert(index, kept);
         }
         const qint64 inBlock = from - index * kTextBlock;
