@@ -13,6 +13,10 @@ QString errorText(int err) {
     return QString::fromUtf8(gensio_err_to_str(err));
 }
 
+QString noSettings() {
+    return QStringLiteral("The server takes no serial settings (no RFC 2217)");
+}
+
 } // namespace
 
 RemoteLink::RemoteLink(std::function<void()> notify) : m_notify(std::move(notify)) {}
@@ -206,36 +210,39 @@ void RemoteLink::onClosed(gensio* io, void* self) {
 }
 
 void RemoteLink::ask(quint64 request, const LineRequest& line) {
+    QString failure;
+    if (!m_sio)
+        failure = m_up ? noSettings() : QStringLiteral("Not connected");
+    m_answers.begin(request, LineCodes::of(line), failure);
+    askNext();
+    reportAnswered();
+}
+
+void RemoteLink::askNext() {
     using F = LineCodes;
-    const LineCodes codes = LineCodes::of(line);
-    const struct {
-        Field field;
+    static const struct {
         int (*call)(sergensio*, unsigned, sergensio_done, void*);
         sergensio_done done;
     } calls[] = {
-        {F::Speed, sergensio_baud, onAnswer<F::Speed>},
-        {F::DataBits, sergensio_datasize, onAnswer<F::DataBits>},
-        {F::Parity, sergensio_parity, onAnswer<F::Parity>},
-        {F::StopBits, sergensio_stopbits, onAnswer<F::StopBits>},
-        {F::OutFlow, sergensio_flowcontrol, onAnswer<F::OutFlow>},
-        {F::InFlow, sergensio_iflowcontrol, onAnswer<F::InFlow>},
+        {sergensio_baud, onAnswer<F::Speed>},
+        {sergensio_datasize, onAnswer<F::DataBits>},
+        {sergensio_parity, onAnswer<F::Parity>},
+        {sergensio_stopbits, onAnswer<F::StopBits>},
+        {sergensio_flowcontrol, onAnswer<F::OutFlow>},
+        {sergensio_iflowcontrol, onAnswer<F::InFlow>},
     };
-    const QString noSettings = QStringLiteral("The server takes no serial settings (no RFC 2217)");
-    m_answers.begin(request);
-    if (!m_sio)
-        m_answers.fail(m_up ? noSettings : QStringLiteral("Not connected"));
-    for (const auto& c : calls) {
-        if (!m_sio)
-            break;
-        const int err = c.call(m_sio, codes.values[c.field], c.done, this);
-        if (err) {
-            m_answers.fail(err == GE_NOTSUP ? noSettings : errorText(err));
-            break;
+    while (m_sio) {
+        const auto question = m_answers.next();
+        if (!question)
+            return;
+        const auto& c = calls[question->field];
+        const int err = c.call(m_sio, question->value, c.done, this);
+        if (!err) {
+            ++m_unanswered[m_io];
+            return;
         }
-        m_answers.asked(c.field);
-        ++m_unanswered[m_io];
+        m_answers.fail(err == GE_NOTSUP ? noSettings() : errorText(err));
     }
-    reportAnswered();
 }
 
 template <LineCodes::Field field>
@@ -255,6 +262,7 @@ void RemoteLink::answer(sergensio* sio, Field field, int err, unsigned value) {
     if (sio != m_sio)
         return;
     m_answers.answer(field, value, err ? errorText(err) : QString());
+    askNext();
     reportAnswered();
 }
 

@@ -85,6 +85,7 @@ private:
     void closeNow(gensio* io);
     void fail(const QString& reason);
     void ask(quint64 request, const LineRequest& line);
+    void askNext();
     void answer(sergensio* sio, Field field, int err, unsigned value);
     void reportAnswered();
     void sendUnsent();
