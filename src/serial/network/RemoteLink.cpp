@@ -7,7 +7,7 @@
 
 namespace {
 
-constexpr int kAnswerGraceMs = 500;
+constexpr int kLastAnswersMs = 500;
 
 QString errorText(int err) {
     return QString::fromUtf8(gensio_err_to_str(err));
@@ -22,9 +22,14 @@ QString noSettings() {
 RemoteLink::RemoteLink(std::function<void()> notify) : m_notify(std::move(notify)) {}
 
 RemoteLink::~RemoteLink() {
+    // Answers in flight get a moment; what is still unanswered then is lost.
     m_loop.post([this] {
         m_notify = nullptr;
         close();
+        m_loop.after(kLastAnswersMs, [this] {
+            for (gensio* io : std::exchange(m_retiring, {}))
+                closeNow(io);
+        });
     });
 }
 
@@ -146,14 +151,13 @@ void RemoteLink::close(bool dead) {
     if (!io)
         return;
     m_loop.hold();
-    // gensio drops the requests of a connection it closes, and leaks what it keeps for each:
-    // a live one is given a moment to answer them.
-    if (!dead && m_unanswered.count(io)) {
+    // gensio frees what it keeps for a request once the request is answered or timed out
+    // (after a few seconds), never when the connection closes: a connection closed with a
+    // request unanswered stays until then. One that dropped can time nothing out any more.
+    if (!dead && m_unanswered.count(io))
         m_retiring.insert(io);
-        m_loop.after(kAnswerGraceMs, [this, io] { retired(io); });
-    } else {
+    else
         closeNow(io);
-    }
 }
 
 void RemoteLink::retired(gensio* io) {
