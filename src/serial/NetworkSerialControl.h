@@ -62,7 +62,7 @@ private:
     bool isRfc2217() const { return m_address && m_address->rfc2217; }
     void startAttempt();
     void connected();
-    // Drops the connection.
+    // Drops the connection, kept or not.
     void letGo();
     void sendLine(const LineRequest& line, AnswerHandler onAnswer);
     // Sends it again, checking only that the server still answers.
