@@ -31,6 +31,8 @@ bool rtsIsFlowControl(qint32 mode) {
 NetworkSerialControl::NetworkSerialControl(QObject* parent) : SerialControlBase(parent) {
     m_retry.setSingleShot(true);
     connect(&m_retry, &QTimer::timeout, this, &NetworkSerialControl::startAttempt);
+    m_letGo.setSingleShot(true);
+    connect(&m_letGo, &QTimer::timeout, this, &NetworkSerialControl::letGo);
     m_giveUp.setSingleShot(true);
     connect(&m_giveUp, &QTimer::timeout, this, [this] { failed(QStringLiteral("No answer")); });
 }
@@ -102,19 +104,24 @@ void NetworkSerialControl::setPortOpen(bool open) {
     if (!open) {
         if (m_phase == Phase::Closed)
             return;
+        const bool keep = m_phase == Phase::Open;
         m_phase = Phase::Closed;
-        ++m_attempt;
         m_awaiting.clear();
         m_retry.stop();
         m_giveUp.stop();
-        m_lines = LineSnapshot{};
-        m_link->disconnect();
         m_link->dropReceived();
+        // Setting a port up closes it and opens it again at once: that goes on with this
+        // connection.
+        if (keep)
+            m_letGo.start(kKeepMs);
+        else
+            letGo();
         return;
     }
     // Already open, or trying to be: nothing more to start.
     if (m_phase != Phase::Closed)
         return;
+    const std::optional<NetworkAddress> kept = m_letGo.isActive() ? m_address : std::nullopt;
     m_address = parseNetworkAddress(deviceForPort(m_commPort));
     if (!m_address)
         throw SerialError(
@@ -129,18 +136,44 @@ void NetworkSerialControl::setPortOpen(bool open) {
     m_retries = 0;
     m_lastProblem.clear();
     m_openRefusal.clear();
-    startAttempt();
     m_opening = true;
+    if (kept && kept == m_address) {
+        m_letGo.stop();
+        m_link->dropReceived();
+        m_giveUp.start(kConnectTimeoutMs);
+        connected();
+    } else {
+        // Connecting drops the connection kept.
+        m_letGo.stop();
+        startAttempt();
+    }
     waitFor([this] { return m_phase == Phase::Open || m_phase == Phase::Retrying; });
     m_opening = false;
     if (m_phase == Phase::Open && !m_openRefusal.isEmpty())
         throw SettingsRefused(std::exchange(m_openRefusal, {}));
 }
 
+void NetworkSerialControl::letGo() {
+    m_letGo.stop();
+    ++m_attempt;
+    m_lines = LineSnapshot{};
+    m_link->disconnect();
+}
+
 void NetworkSerialControl::startAttempt() {
     m_phase = Phase::Connecting;
     m_link->connect(++m_attempt, *m_address);
     m_giveUp.start(kConnectTimeoutMs);
+}
+
+void NetworkSerialControl::connected() {
+    if (!isRfc2217()) {
+        m_inForce = m_settings;
+        becomeOpen();
+        return;
+    }
+    m_phase = Phase::Negotiating;
+    negotiate();
 }
 
 void NetworkSerialControl::negotiate() {
@@ -188,6 +221,8 @@ void NetworkSerialControl::becomeOpen() {
 }
 
 void NetworkSerialControl::failed(const QString& reason) {
+    if (m_phase == Phase::Closed && m_letGo.isActive())
+        letGo();
     if (m_phase == Phase::Closed || m_phase == Phase::Retrying)
         return;
     const bool wasOpen = m_phase == Phase::Open;
@@ -230,15 +265,8 @@ void NetworkSerialControl::handle(const LinkEvent& event) {
         return;
     switch (event.kind) {
     case LinkEvent::Connected:
-        if (m_phase != Phase::Connecting)
-            return;
-        if (!isRfc2217()) {
-            m_inForce = m_settings;
-            becomeOpen();
-            return;
-        }
-        m_phase = Phase::Negotiating;
-        negotiate();
+        if (m_phase == Phase::Connecting)
+            connected();
         return;
     case LinkEvent::Failed:
         failed(event.reason);
@@ -297,7 +325,8 @@ void NetworkSerialControl::writeBytes(const QByteArray& bytes) {
 }
 
 QByteArray NetworkSerialControl::readBytes() {
-    return m_link ? m_link->takeReceived() : QByteArray();
+    // A connection kept while closed is not heard.
+    return m_link && m_phase != Phase::Closed ? m_link->takeReceived() : QByteArray();
 }
 
 qint64 NetworkSerialControl::bytesToSend() const {

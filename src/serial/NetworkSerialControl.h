@@ -24,7 +24,8 @@ struct LineRequest;
 // setPortOpen(true) waits at most kWaitMs. A connection that takes longer goes on: the port
 // opens later and says so with portOpened(). A connection refused, never answered or dropped
 // is reported with portLost() and tried again, further apart each time, until
-// setPortOpen(false).
+// setPortOpen(false). A port closed once open keeps its connection for kKeepMs, unheard: opened
+// again to the same address by then, it goes on with it.
 class NetworkSerialControl final : public SerialControlBase {
     Q_OBJECT
 public:
@@ -52,6 +53,7 @@ public:
     // Retries start this far apart and double up to the most.
     static constexpr int kFirstRetryMs = 250;
     static constexpr int kMostRetryMs = 5000;
+    static constexpr int kKeepMs = 500;
 
 private:
     enum class Phase { Closed, Connecting, Negotiating, Open, Retrying };
@@ -59,6 +61,9 @@ private:
 
     bool isRfc2217() const { return m_address && m_address->rfc2217; }
     void startAttempt();
+    void connected();
+    // Drops the connection, kept or not.
+    void letGo();
     void sendLine(const LineRequest& line, AnswerHandler onAnswer);
     // Sends it again, checking only that the server still answers.
     void resend(const LineRequest& line);
@@ -81,6 +86,7 @@ private:
     std::vector<std::pair<quint64, AnswerHandler>> m_awaiting;
     QTimer m_retry;
     QTimer m_giveUp;
+    QTimer m_letGo;
     int m_retries = 0;
     QString m_lastProblem;
     // Set while setPortOpen waits: a refusal it is to throw.

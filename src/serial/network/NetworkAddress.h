@@ -14,6 +14,9 @@ struct NetworkAddress {
 
     // The gensio that reaches it.
     QByteArray gensioString() const;
+    bool operator==(const NetworkAddress& other) const {
+        return rfc2217 == other.rfc2217 && host == other.host && port == other.port;
+    }
 };
 
 // Nothing when `device` is not such a string.

@@ -35,7 +35,7 @@ qint32 modeOf(unsigned outbound, unsigned inbound) {
         return xon ? comRTSXOnXOff : comRTS;
     if (outbound == SERGENSIO_FLOWCONTROL_XON_XOFF)
         return comXOnXoff;
-    return outbound == SERGENSIO_FLOWCONTROL_NONE ? comNone : -1;
+    return comNone;
 }
 
 } // namespace
@@ -68,6 +68,22 @@ LineCodes LineCodes::of(const LineRequest& line) {
     return codes;
 }
 
+bool LineCodes::possible(Field field, unsigned value) {
+    // From the slowest speed a serial line is given to the fastest termios names.
+    constexpr unsigned kSlowest = 50, kFastest = 4000000;
+    constexpr struct {
+        unsigned least, most;
+    } kRanges[kFields] = {
+        {kSlowest, kFastest},
+        {5, 8},
+        {SERGENSIO_PARITY_NONE, SERGENSIO_PARITY_SPACE},
+        {1, 2}, // 1.5 is not a setting here
+        {SERGENSIO_FLOWCONTROL_NONE, SERGENSIO_FLOWCONTROL_RTS_CTS},
+        {SERGENSIO_FLOWCONTROL_NONE, SERGENSIO_FLOWCONTROL_DSR},
+    };
+    return value >= kRanges[field].least && value <= kRanges[field].most;
+}
+
 LineRequest LineCodes::request() const {
     LineRequest line;
     line.settings.speed = qint32(values[Speed]);
@@ -78,43 +94,65 @@ LineRequest LineCodes::request() const {
     return line;
 }
 
-void RemoteAnswers::begin(quint64 request) {
+void RemoteAnswers::begin(quint64 request, const LineCodes& codes, const QString& failure) {
     Pending pending;
     pending.request = request;
+    pending.answered = codes;
+    pending.failure = failure;
     m_pending.push_back(pending);
 }
 
-void RemoteAnswers::asked(LineCodes::Field field) {
-    m_pending.back().asked |= 1u << field;
+RemoteAnswers::Pending* RemoteAnswers::asking() {
+    const auto first = std::find_if(m_pending.begin(), m_pending.end(),
+                                    [](const Pending& p) { return !p.done(); });
+    return first == m_pending.end() ? nullptr : &*first;
+}
+
+std::optional<RemoteAnswers::Question> RemoteAnswers::next() {
+    Pending* const pending = m_waiting ? nullptr : asking();
+    if (!pending)
+        return std::nullopt;
+    m_waiting = true;
+    const auto field = LineCodes::Field(pending->nextField);
+    return Question{field, pending->answered.values[field]};
 }
 
 void RemoteAnswers::fail(const QString& why) {
-    m_pending.back().failure = why;
+    Pending* const pending = m_waiting ? asking() : nullptr;
+    if (!pending)
+        return;
+    m_waiting = false;
+    pending->failure = why;
 }
 
 void RemoteAnswers::answer(LineCodes::Field field, unsigned value, const QString& error) {
-    const auto awaiting = std::find_if(m_pending.begin(), m_pending.end(), [field](const auto& p) {
-        return p.asked & ~p.answered & (1u << field);
-    });
-    if (awaiting == m_pending.end())
+    Pending* const pending = m_waiting ? asking() : nullptr;
+    if (!pending || pending->nextField != field)
         return;
-    awaiting->answered |= 1u << field;
-    awaiting->codes.values[field] = value;
-    if (!error.isEmpty() && awaiting->failure.isEmpty())
-        awaiting->failure = error;
+    m_waiting = false;
+    ++pending->nextField;
+    if (!error.isEmpty())
+        pending->failure = error;
+    else if (LineCodes::possible(field, value))
+        pending->answered.values[field] = value;
 }
 
 std::vector<RemoteAnswers::Done> RemoteAnswers::takeDone() {
     std::vector<Done> done;
-    while (!m_pending.empty() && m_pending.front().answered == m_pending.front().asked) {
+    while (!m_pending.empty() && m_pending.front().done()) {
         const Pending& first = m_pending.front();
         Done d;
         d.request = first.request;
         d.failure = first.failure;
         if (first.failure.isEmpty())
-            d.answer = first.codes.request();
+            d.answer = first.answered.request();
         done.push_back(d);
         m_pending.pop_front();
     }
     return done;
+}
+
+void RemoteAnswers::clear() {
+    m_pending.clear();
+    m_waiting = false;
 }

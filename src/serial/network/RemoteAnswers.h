@@ -20,7 +20,8 @@ struct LineCodes {
     unsigned values[kFields] = {};
 
     static LineCodes of(const LineRequest& line);
-    // -1 for a flow control the program has no code for.
+    // Whether a field can be `value`: an answer that cannot be is no answer.
+    static bool possible(Field field, unsigned value);
     LineRequest request() const;
 };
 
@@ -28,8 +29,10 @@ struct LineCodes {
 unsigned parityCode(QChar letter);
 QChar parityLetter(unsigned code);
 
-// The answers a server owes: each request's fields are answered one by one, each kind of
-// answer in the order asked, and requests are done in the order asked.
+// The answers a server owes, asked one field at a time. gensio hands an answer to the oldest
+// request it could belong to, so with several asked at once an answer to something else (the
+// modem state mask) lands on a setting and each answer after it on the next one. Asked one at
+// a time, such an answer finds nothing to land on, or lands as a value the field cannot have.
 class RemoteAnswers {
 public:
     struct Done {
@@ -37,26 +40,34 @@ public:
         std::optional<LineRequest> answer;
         QString failure; // why there is no answer
     };
+    struct Question {
+        LineCodes::Field field;
+        unsigned value;
+    };
 
-    // A new request, whose fields are then asked one by one.
-    void begin(quint64 request);
-    void asked(LineCodes::Field field);
-    // The newest request cannot be asked further.
+    // A new request; one that cannot be asked is done at once with `failure`.
+    void begin(quint64 request, const LineCodes& codes, const QString& failure = {});
+    // The next field to ask, when no field waits for its answer; it then waits.
+    std::optional<Question> next();
+    // The field waiting could not be asked: its request ends with `why`.
     void fail(const QString& why);
-    // The server's answer to the oldest request still waiting for this field; a failure
-    // (non-empty `error`) is the request's unless it has one already.
+    // The answer to the field waiting, if it is that field; a failure (non-empty `error`)
+    // ends its request.
     void answer(LineCodes::Field field, unsigned value, const QString& error);
-    // The requests answered in full, oldest first, taken out.
+    // The requests done, oldest first, taken out.
     std::vector<Done> takeDone();
-    void clear() { m_pending.clear(); }
+    void clear();
 
 private:
     struct Pending {
         quint64 request = 0;
-        unsigned asked = 0; // one bit per field
-        unsigned answered = 0;
-        LineCodes codes;
+        LineCodes answered; // what was asked until answered
+        int nextField = 0;
         QString failure;
+        bool done() const { return nextField == LineCodes::kFields || !failure.isEmpty(); }
     };
+    Pending* asking();
+
     std::deque<Pending> m_pending;
+    bool m_waiting = false;
 };

@@ -7,10 +7,14 @@
 
 namespace {
 
-constexpr int kAnswerGraceMs = 500;
+constexpr int kLastAnswersMs = 500;
 
 QString errorText(int err) {
     return QString::fromUtf8(gensio_err_to_str(err));
+}
+
+QString noSettings() {
+    return QStringLiteral("The server takes no serial settings (no RFC 2217)");
 }
 
 } // namespace
@@ -18,9 +22,14 @@ QString errorText(int err) {
 RemoteLink::RemoteLink(std::function<void()> notify) : m_notify(std::move(notify)) {}
 
 RemoteLink::~RemoteLink() {
+    // Answers in flight get a moment; what is still unanswered then is lost.
     m_loop.post([this] {
         m_notify = nullptr;
         close();
+        m_loop.after(kLastAnswersMs, [this] {
+            for (gensio* io : std::exchange(m_retiring, {}))
+                closeNow(io);
+        });
     });
 }
 
@@ -142,14 +151,13 @@ void RemoteLink::close(bool dead) {
     if (!io)
         return;
     m_loop.hold();
-    // gensio drops the requests of a connection it closes, and leaks what it keeps for each:
-    // a live one is given a moment to answer them.
-    if (!dead && m_unanswered.count(io)) {
+    // gensio frees what it keeps for a request once the request is answered or timed out
+    // (after a few seconds), never when the connection closes: a connection closed with a
+    // request unanswered stays until then. One that dropped can time nothing out any more.
+    if (!dead && m_unanswered.count(io))
         m_retiring.insert(io);
-        m_loop.after(kAnswerGraceMs, [this, io] { retired(io); });
-    } else {
+    else
         closeNow(io);
-    }
 }
 
 void RemoteLink::retired(gensio* io) {
@@ -206,36 +214,39 @@ void RemoteLink::onClosed(gensio* io, void* self) {
 }
 
 void RemoteLink::ask(quint64 request, const LineRequest& line) {
+    QString failure;
+    if (!m_sio)
+        failure = m_up ? noSettings() : QStringLiteral("Not connected");
+    m_answers.begin(request, LineCodes::of(line), failure);
+    askNext();
+    reportAnswered();
+}
+
+void RemoteLink::askNext() {
     using F = LineCodes;
-    const LineCodes codes = LineCodes::of(line);
-    const struct {
-        Field field;
+    static const struct {
         int (*call)(sergensio*, unsigned, sergensio_done, void*);
         sergensio_done done;
     } calls[] = {
-        {F::Speed, sergensio_baud, onAnswer<F::Speed>},
-        {F::DataBits, sergensio_datasize, onAnswer<F::DataBits>},
-        {F::Parity, sergensio_parity, onAnswer<F::Parity>},
-        {F::StopBits, sergensio_stopbits, onAnswer<F::StopBits>},
-        {F::OutFlow, sergensio_flowcontrol, onAnswer<F::OutFlow>},
-        {F::InFlow, sergensio_iflowcontrol, onAnswer<F::InFlow>},
+        {sergensio_baud, onAnswer<F::Speed>},
+        {sergensio_datasize, onAnswer<F::DataBits>},
+        {sergensio_parity, onAnswer<F::Parity>},
+        {sergensio_stopbits, onAnswer<F::StopBits>},
+        {sergensio_flowcontrol, onAnswer<F::OutFlow>},
+        {sergensio_iflowcontrol, onAnswer<F::InFlow>},
     };
-    const QString noSettings = QStringLiteral("The server takes no serial settings (no RFC 2217)");
-    m_answers.begin(request);
-    if (!m_sio)
-        m_answers.fail(m_up ? noSettings : QStringLiteral("Not connected"));
-    for (const auto& c : calls) {
-        if (!m_sio)
-            break;
-        const int err = c.call(m_sio, codes.values[c.field], c.done, this);
-        if (err) {
-            m_answers.fail(err == GE_NOTSUP ? noSettings : errorText(err));
-            break;
+    while (m_sio) {
+        const auto question = m_answers.next();
+        if (!question)
+            return;
+        const auto& c = calls[question->field];
+        const int err = c.call(m_sio, question->value, c.done, this);
+        if (!err) {
+            ++m_unanswered[m_io];
+            return;
         }
-        m_answers.asked(c.field);
-        ++m_unanswered[m_io];
+        m_answers.fail(err == GE_NOTSUP ? noSettings() : errorText(err));
     }
-    reportAnswered();
 }
 
 template <LineCodes::Field field>
@@ -255,6 +266,7 @@ void RemoteLink::answer(sergensio* sio, Field field, int err, unsigned value) {
     if (sio != m_sio)
         return;
     m_answers.answer(field, value, err ? errorText(err) : QString());
+    askNext();
     reportAnswered();
 }
 

@@ -78,13 +78,14 @@ private:
 
     // On the link's thread.
     void open(quint64 attempt, const NetworkAddress& address);
-    // A dead connection is closed at once, a live one once its requests are answered or a
-    // moment has passed.
+    // A dead connection is closed at once, a live one once its requests are answered or have
+    // timed out.
     void close(bool dead = false);
     void retired(gensio* io);
     void closeNow(gensio* io);
     void fail(const QString& reason);
     void ask(quint64 request, const LineRequest& line);
+    void askNext();
     void answer(sergensio* sio, Field field, int err, unsigned value);
     void reportAnswered();
     void sendUnsent();
@@ -118,7 +119,7 @@ private:
     RemoteAnswers m_answers;
     // Requests each connection has not answered yet.
     std::map<gensio*, int> m_unanswered;
-    // Closed by the control, waiting for those answers.
+    // Closed by the control, waiting for those answers or their time-outs.
     std::set<gensio*> m_retiring;
 
     // Last, so that its thread stops before anything above goes.
