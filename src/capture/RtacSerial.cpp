@@ -4,6 +4,12 @@
 
 namespace RtacSerial {
 
+quint8 lineState(const LineSnapshot& inputs, bool rts, bool dtr) {
+    return (inputs.cts ? Line::cts : 0) | (inputs.dcd ? Line::dcd : 0) |
+           (inputs.dsr ? Line::dsr : 0) | (rts ? Line::rts : 0) | (dtr ? Line::dtr : 0) |
+           (inputs.ri ? Line::ring : 0);
+}
+
 QByteArray packet(qint64 microsecondsSinceEpoch, Event event, quint8 lines,
                   const QByteArray& bytes) {
     QByteArray out(headerLength, '\0');

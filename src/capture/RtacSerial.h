@@ -1,5 +1,7 @@
 #pragma once
 
+#include "serial/LineEvents.h"
+
 #include <QByteArray>
 #include <QtGlobal>
 
@@ -34,6 +36,9 @@ constexpr quint8 rts = 0x08;
 constexpr quint8 dtr = 0x10;
 constexpr quint8 ring = 0x20;
 } // namespace Line
+
+// The state byte of a port's lines: the inputs as read, RTS and DTR as the port drives them.
+quint8 lineState(const LineSnapshot& inputs, bool rts, bool dtr);
 
 // The header followed by the bytes: the time (seconds and microseconds since 1970, big-endian),
 // the event, the control lines, and the reserved footer left zero.

@@ -28,9 +28,20 @@ const QList<QPair<Event, QString>> eventNames = {
     {Event::ParityError, "PARITY_ERROR"},      {Event::Break, "SERIAL_BREAK_EVENT"},
     {Event::Overrun, "SERIAL_OVERFLOW_EVENT"},
 };
+
+// The state byte with one input line on.
+quint8 inputOn(bool LineSnapshot::*input) {
+    LineSnapshot inputs;
+    inputs.*input = true;
+    return RtacSerial::lineState(inputs, false, false);
+}
 const QList<QPair<QString, quint8>> lineFields = {
-    {"rtacser.cts", Line::cts}, {"rtacser.dcd", Line::dcd}, {"rtacser.dsr", Line::dsr},
-    {"rtacser.rts", Line::rts}, {"rtacser.dtr", Line::dtr}, {"rtacser.ring", Line::ring},
+    {"rtacser.cts", inputOn(&LineSnapshot::cts)},
+    {"rtacser.dcd", inputOn(&LineSnapshot::dcd)},
+    {"rtacser.dsr", inputOn(&LineSnapshot::dsr)},
+    {"rtacser.rts", RtacSerial::lineState({}, true, false)},
+    {"rtacser.dtr", RtacSerial::lineState({}, false, true)},
+    {"rtacser.ring", inputOn(&LineSnapshot::ri)},
 };
 
 QByteArray everyByte() {
