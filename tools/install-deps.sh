@@ -3,7 +3,7 @@
 set -euo pipefail
 
 packages=(build-essential cmake pkg-config qt6-base-dev qt6-serialport-dev qt6-qpa-plugins
-          libudev-dev libgensio-dev ser2net clang libclang-rt-14-dev)
+          libudev-dev libgensio-dev ser2net clang libclang-rt-14-dev tshark)
 
 missing=()
 for p in "${packages[@]}"; do
@@ -15,5 +15,7 @@ echo "Installing: ${missing[*]}"
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
 export DEBIAN_FRONTEND=noninteractive
+# tshark reads the capture files in the tests; it must not ask whether to capture as non-root.
+echo "wireshark-common wireshark-common/install-setuid boolean false" | $sudo debconf-set-selections
 $sudo apt-get update -qq
 $sudo apt-get install -y -qq "${missing[@]}"

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// Builds a pcapng file block by block in memory: the section header first, then interface
+// descriptions and packets. Whoever owns the file takes the finished blocks and writes them;
+// a file cut between two blocks is a whole file to its readers, and one cut inside a block loses
+// just that block.
+class PcapngWriter {
+public:
+    // Begins with the section header.
+    PcapngWriter();
+
+    // A serial port's interface, in microseconds; the first one added is interface 0.
+    int addInterface(const QString& name);
+    // A packet on an interface; the comment, when there is one, goes in as the packet's comment.
+    void addPacket(int interface, qint64 microsecondsSinceEpoch, const QByteArray& data,
+                   const QString& comment = {});
+
+    // The whole blocks added since the last call.
+    QByteArray takeBlocks();
+
+private:
+    void addBlock(quint32 type, const QByteArray& body);
+
+    QByteArray m_blocks;
+    int m_interfaces = 0;
+};
