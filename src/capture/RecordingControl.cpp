@@ -73,10 +73,11 @@ void RecordingControl::record(Event event, quint8 lines, const QByteArray& bytes
     m_session->append(m_port, event, lines, bytes, comment);
 }
 
-void RecordingControl::recordLineChange() const {
+quint8 RecordingControl::recordLineChange() const {
     const quint8 now = lines();
     if (now != m_recordedLines)
         record(Event::StatusChange, now);
+    return now;
 }
 
 QString RecordingControl::deviceAndSettings() const {
@@ -142,21 +143,15 @@ void RecordingControl::setDTREnable(bool on) {
 }
 
 bool RecordingControl::CTSHolding() const {
-    if (m_session)
-        recordLineChange();
-    return m_inner->CTSHolding();
+    return m_session ? recordLineChange() & RtacSerial::Line::cts : m_inner->CTSHolding();
 }
 
 bool RecordingControl::DSRHolding() const {
-    if (m_session)
-        recordLineChange();
-    return m_inner->DSRHolding();
+    return m_session ? recordLineChange() & RtacSerial::Line::dsr : m_inner->DSRHolding();
 }
 
 bool RecordingControl::CDHolding() const {
-    if (m_session)
-        recordLineChange();
-    return m_inner->CDHolding();
+    return m_session ? recordLineChange() & RtacSerial::Line::dcd : m_inner->CDHolding();
 }
 
 void RecordingControl::writeBytes(const QByteArray& bytes) {
@@ -169,9 +164,9 @@ void RecordingControl::writeBytes(const QByteArray& bytes) {
 QByteArray RecordingControl::readBytes() {
     QByteArray bytes = m_inner->readBytes();
     if (m_session) {
-        recordLineChange();
+        const quint8 now = recordLineChange();
         if (!bytes.isEmpty())
-            record(Event::DataReceived, lines(), bytes);
+            record(Event::DataReceived, now, bytes);
     }
     return bytes;
 }

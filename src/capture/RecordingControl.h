@@ -43,12 +43,12 @@ public:
     qint16 CommEvent() const override { return m_inner->CommEvent(); }
 
 private:
-    // The state byte of the lines as they stand: nothing is driven on a closed port.
+    // The state byte of the lines as they stand: nothing is driven or read on a closed port.
     quint8 lines() const;
     void record(RtacSerial::Event event, quint8 lines, const QByteArray& bytes = {},
                 const QString& comment = {}) const;
-    // Records the lines where they differ from the last record's.
-    void recordLineChange() const;
+    // Records the lines where they differ from the last record's; the state byte.
+    quint8 recordLineChange() const;
     // "/dev/ttyUSB0 9600,n,8,1"
     QString deviceAndSettings() const;
     void recordOpenChange(bool wasOpen);
