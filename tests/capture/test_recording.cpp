@@ -129,6 +129,8 @@ void RecordingTest::bothPortsAreRecordedInOrderAsTheyPass() {
          {{1, Event::StatusChange, Line::dtr, {}, "opened rfc2217://host:2001 9600,n,8,1"}}},
         {[&] { a.setRTSEnable(true), b.setDTREnable(false), b.setDTREnable(false); },
          {{0, Event::StatusChange, Line::dtr | Line::rts}, {1, Event::StatusChange, 0}}},
+        {[&] { a.setSettings("2400,e,7,1"), a.setSettings("2400,e,7,1"); },
+         {{0, Event::StatusChange, Line::dtr | Line::rts, {}, "settings 2400,e,7,1"}}},
         {[&] { a.writeBytes("ATI3\r"); },
          {{0, Event::DataTransmitted, Line::dtr | Line::rts, "ATI3\r"}}},
         {[&] {
