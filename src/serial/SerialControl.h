@@ -14,6 +14,15 @@ enum CommEventCode : qint16 {
     comEvRing = 6,
 };
 
+// Values of CommEvent that report a fault on the line, where the driver tells of one.
+enum CommErrorCode : qint16 {
+    comEventBreak = 1001,
+    comEventFrame = 1004,
+    comEventOverrun = 1006,
+    comEventRxOver = 1008,
+    comEventRxParity = 1009,
+};
+
 // Values of Handshaking.
 enum HandshakeCode : qint32 {
     comNone = 0,
