@@ -6,6 +6,14 @@
 
 using namespace Pcapng;
 
+namespace {
+
+// Far past the writer's longest packet: a length beyond it is damage, and reading it would take
+// memory of the file's size.
+constexpr quint32 longestBlock = 16 << 20;
+
+} // namespace
+
 CaptureReader::CaptureReader(const QString& fileName) : m_file(fileName) {
     if (!m_file.open(QIODevice::ReadOnly))
         stop(QStringLiteral("cannot be opened: ") + m_file.errorString());
@@ -66,6 +74,8 @@ bool CaptureReader::readBlock(quint32& type, QByteArray& body) {
     const quint32 length = number32(head, 4);
     if (length < quint32(blockFraming) || length % 4)
         return damaged(at, QStringLiteral("a block's length is not whole 4-byte words"));
+    if (length > longestBlock)
+        return damaged(at, QStringLiteral("a block's length is past any the writer makes"));
     if (at + length > m_file.size())
         return stop(cutShort);
     body = head.mid(8) + m_file.read(length - head.size());

@@ -134,6 +134,12 @@ void CaptureReaderTest::readsBackWhatWasWrittenOrSaysWhyNot_data() {
     QTest::newRow("lengths differ")
         << lengths << all - 1
         << QStringLiteral("is damaged at byte %1: a block's two lengths differ").arg(last);
+    QByteArray huge = m_written;
+    qToLittleEndian<quint32>(1 << 30, huge.data() + last + 4);
+    QTest::newRow("huge block") << huge << all - 1
+                                << QStringLiteral("is damaged at byte %1: a block's length is past "
+                                                  "any the writer makes")
+                                       .arg(last);
     QTest::newRow("big-endian") << bigEndianFile() << 1 << QString();
     QTest::newRow("empty") << QByteArray() << 0 << "is empty: it is not a capture";
     QTest::newRow("text") << QByteArray("ATZ\r\nOK\r\n") << 0
