@@ -1,12 +1,37 @@
 #include "CommandLine.h"
 
 #include "PortListing.h"
+#include "capture/CapturePrinter.h"
 #include "terminal/Product.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 
 #include <cstdio>
+
+namespace {
+
+// Prints the capture to the standard output; 0 when the whole file was read, else 1 with the
+// reason on the standard error after all that could be read.
+int printCapture(const QString& fileName, bool hex) {
+    CaptureReader reader(fileName);
+    CapturePrinter printer(hex);
+    CaptureRecord record;
+    while (reader.next(record)) {
+        for (const QString& line : printer.linesOf(record)) {
+            const QByteArray text = line.toUtf8() + '\n';
+            std::fwrite(text.constData(), 1, size_t(text.size()), stdout);
+        }
+    }
+    std::fflush(stdout);
+    if (reader.problem().isEmpty())
+        return 0;
+    std::fprintf(stderr, "%s: %s %s\n", qPrintable(QCoreApplication::applicationName()),
+                 qPrintable(fileName), qPrintable(reader.problem()));
+    return 1;
+}
+
+} // namespace
 
 std::optional<int> runCommandLine(int argc, char** argv) {
     if (argc <= 1)
@@ -24,10 +49,28 @@ std::optional<int> runCommandLine(int argc, char** argv) {
         QStringLiteral("Show the device each port number opens, and the serial devices no "
                        "number opens, then end."));
     parser.addOption(listPorts);
+    const QCommandLineOption print(
+        QStringLiteral("print"),
+        QStringLiteral("Print the capture in <file> as text, one entry a line, then end: the "
+                       "time, the port, < for bytes received, > for bytes sent and * for "
+                       "anything else, then the bytes with control characters escaped, the "
+                       "control lines that changed, the event or a remark."),
+        QStringLiteral("file"));
+    parser.addOption(print);
+    const QCommandLineOption hex(QStringLiteral("hex"),
+                                 QStringLiteral("With --print: the bytes in hex."));
+    parser.addOption(hex);
     parser.process(app); // --help, --version and mistakes end here
     if (parser.isSet(listPorts)) {
         std::fputs(qPrintable(portListing()), stdout);
         return 0;
+    }
+    if (parser.isSet(print))
+        return printCapture(parser.value(print), parser.isSet(hex));
+    if (parser.isSet(hex)) {
+        std::fprintf(stderr, "%s: --hex goes with --print.\n",
+                     qPrintable(QCoreApplication::applicationName()));
+        return 1;
     }
     return std::nullopt;
 }

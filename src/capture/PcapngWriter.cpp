@@ -1,5 +1,6 @@
 #include "PcapngWriter.h"
 
+#include "Pcapng.h"
 #include "RtacSerial.h"
 
 #include <QtEndian>
@@ -8,16 +9,8 @@
 
 namespace {
 
-constexpr quint32 sectionHeaderBlock = 0x0A0D0D0A;
-constexpr quint32 interfaceDescriptionBlock = 1;
-constexpr quint32 enhancedPacketBlock = 6;
-constexpr quint32 byteOrderMagic = 0x1A2B3C4D;
+using namespace Pcapng;
 
-constexpr quint16 endOfOptions = 0;
-constexpr quint16 commentOption = 1;
-constexpr quint16 interfaceNameOption = 2;
-constexpr quint16 timestampResolutionOption = 9;
-constexpr char microseconds = 6; // 10^-6 s
 constexpr int longestOptionValue = 0xFFFF;
 
 void append16(QByteArray& out, quint16 value) {
@@ -104,7 +97,7 @@ QByteArray PcapngWriter::takeBlocks() {
 }
 
 void PcapngWriter::addBlock(quint32 type, const QByteArray& body) {
-    const quint32 total = quint32(body.size()) + 12;
+    const quint32 total = quint32(body.size() + blockFraming);
     append32(m_blocks, type);
     append32(m_blocks, total);
     m_blocks += body;

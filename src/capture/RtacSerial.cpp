@@ -16,9 +16,18 @@ QByteArray packet(qint64 microsecondsSinceEpoch, Event event, quint8 lines,
     auto* header = reinterpret_cast<uchar*>(out.data());
     qToBigEndian(quint32(microsecondsSinceEpoch / 1000000), header);
     qToBigEndian(quint32(microsecondsSinceEpoch % 1000000), header + 4);
-    header[8] = uchar(event);
-    header[9] = lines;
+    header[eventOffset] = uchar(event);
+    header[linesOffset] = lines;
     return out + bytes;
+}
+
+bool readPacket(const QByteArray& packet, Event& event, quint8& lines, QByteArray& bytes) {
+    if (packet.size() < headerLength)
+        return false;
+    event = Event(quint8(packet[eventOffset]));
+    lines = quint8(packet[linesOffset]);
+    bytes = packet.mid(headerLength);
+    return true;
 }
 
 } // namespace RtacSerial

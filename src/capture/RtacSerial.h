@@ -12,6 +12,8 @@ namespace RtacSerial {
 
 constexpr quint16 linkType = 250;
 constexpr int headerLength = 12;
+constexpr int eventOffset = 8;
+constexpr int linesOffset = 9;
 
 enum class Event : quint8 {
     StatusChange = 0x00,
@@ -44,5 +46,8 @@ quint8 lineState(const LineSnapshot& inputs, bool rts, bool dtr);
 // the event, the control lines, and the reserved footer left zero.
 QByteArray packet(qint64 microsecondsSinceEpoch, Event event, quint8 lines,
                   const QByteArray& bytes);
+
+// The event, lines and bytes of a packet; false when it is too short for its header.
+bool readPacket(const QByteArray& packet, Event& event, quint8& lines, QByteArray& bytes);
 
 } // namespace RtacSerial

@@ -1,4 +1,5 @@
 #include "DuplinkProcess.h"
+#include "capture/CaptureFile.h"
 
 #include "ModemSimulator.h"
 #include "app/SettingsFile.h"
@@ -88,6 +89,7 @@ private slots:
     void afterAKillTheNextStartOpensTheSamePorts();
     void modemsTakenAwayAndBackAreHeldAgainAndWaitingCostsNothing();
     void listPortsShowsTheMapAndTheDevices();
+    void printShowsACaptureAndWhereItIsCutShort();
 };
 
 void EndToEndTest::opensBothPortsAndEndsOnASignalSaving() {
@@ -223,6 +225,39 @@ void EndToEndTest::listPortsShowsTheMapAndTheDevices() {
                  lines.contains(
                      QStringLiteral("  line 2: COM6: /dev/duplink-unplugged is not there now")),
              qPrintable(lines.join('\n')));
+}
+
+void EndToEndTest::printShowsACaptureAndWhereItIsCutShort() {
+    QTemporaryDir dir;
+    const QString fileName = dir.filePath(QStringLiteral("both ports.pcapng"));
+    {
+        CaptureFile capture(fileName, {QStringLiteral("COM1 (/dev/ttyUSB0)"), "COM2"});
+        capture.append({0, RtacSerial::Event::DataTransmitted, 0, "ATZ\r", {}, 1765000000123456});
+        capture.append({1, RtacSerial::Event::DataReceived, 0, "\xcf\r\n", {}, 1765000000200000});
+    }
+    const auto print = [](const QStringList& arguments) {
+        QProcess duplink;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("TZ"), QStringLiteral("UTC"));
+        environment.remove(QStringLiteral("DISPLAY"));
+        environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
+        duplink.setProcessEnvironment(environment);
+        duplink.start(QStringLiteral(DUPLINK_PATH), QStringList{"--print"} + arguments);
+        duplink.waitForFinished(10000);
+        return QStringList{QString::number(duplink.exitCode()),
+                           QString::fromUtf8(duplink.readAllStandardOutput()),
+                           QString::fromUtf8(duplink.readAllStandardError())};
+    };
+    const QString sent = QStringLiteral("2025-12-06 05:46:40.123 COM1 > ATZ\\r\n");
+    QCOMPARE(print({fileName}),
+             (QStringList{"0", sent + "2025-12-06 05:46:40.200 COM2 < \u041f\\r\\n\n", ""}));
+    QCOMPARE(print({fileName, "--hex"}).value(1), "2025-12-06 05:46:40.123 COM1 > 41 54 5A 0D\n"
+                                                  "2025-12-06 05:46:40.200 COM2 < CF 0D 0A\n");
+    QFile file(fileName);
+    QVERIFY(file.resize(file.size() - 1));
+    const QStringList cut = print({fileName});
+    QCOMPARE(cut.mid(0, 2), (QStringList{"1", sent}));
+    QVERIFY2(cut[2].startsWith("Duplink: " + fileName + " is cut short"), qPrintable(cut[2]));
 }
 
 QTEST_GUILESS_MAIN(EndToEndTest)

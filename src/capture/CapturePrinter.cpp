@@ -1,0 +1,115 @@
+#include "CapturePrinter.h"
+
+#include "text/AnsiCodePage.h"
+#include "text/TextConversions.h"
+
+#include <QDateTime>
+
+using RtacSerial::Event;
+
+namespace {
+
+struct LineName {
+    quint8 line;
+    const char* name;
+};
+constexpr LineName lineNames[] = {
+    {RtacSerial::Line::cts, "CTS"}, {RtacSerial::Line::dsr, "DSR"}, {RtacSerial::Line::dcd, "DCD"},
+    {RtacSerial::Line::ring, "RI"}, {RtacSerial::Line::rts, "RTS"}, {RtacSerial::Line::dtr, "DTR"},
+};
+
+QString eventName(Event event) {
+    switch (event) {
+    case Event::TransmitEnded:
+        return QStringLiteral("transmit ended");
+    case Event::ReceiveEnded:
+        return QStringLiteral("receive ended");
+    case Event::CaptureDataLost:
+        return QStringLiteral("capture data lost");
+    case Event::CaptureComplete:
+        return QStringLiteral("capture complete");
+    case Event::FramingError:
+        return QStringLiteral("framing error");
+    case Event::ParityError:
+        return QStringLiteral("parity error");
+    case Event::Break:
+        return QStringLiteral("break");
+    case Event::Overrun:
+        return QStringLiteral("overrun");
+    case Event::StatusChange:
+    case Event::DataTransmitted:
+    case Event::DataReceived:
+        break;
+    }
+    return QStringLiteral("event 0x%1").arg(quint8(event), 2, 16, QLatin1Char('0'));
+}
+
+QString localTime(qint64 microsecondsSinceEpoch) {
+    const qint64 below = (microsecondsSinceEpoch % 1000 + 1000) % 1000;
+    return QDateTime::fromMSecsSinceEpoch((microsecondsSinceEpoch - below) / 1000, Qt::LocalTime)
+        .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"));
+}
+
+// "COM1" of an interface named "COM1 (/dev/ttyUSB0)".
+QString shortName(const CaptureRecord& record) {
+    if (record.portName.isEmpty())
+        return QStringLiteral("port%1").arg(record.entry.port + 1);
+    return record.portName.section(QLatin1Char(' '), 0, 0);
+}
+
+} // namespace
+
+QString CapturePrinter::escaped(const QString& text) {
+    QString out;
+    out.reserve(text.size());
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u == '\r')
+            out += QStringLiteral("\\r");
+        else if (u == '\n')
+            out += QStringLiteral("\\n");
+        else if (u == '\t')
+            out += QStringLiteral("\\t");
+        else if (u == '\\')
+            out += QStringLiteral("\\\\");
+        else if (u < 0x20 || (u >= 0x7F && u < 0xA0))
+            out += QStringLiteral("\\x%1").arg(int(u), 2, 16, QLatin1Char('0'));
+        else
+            out += c;
+    }
+    return out;
+}
+
+QStringList CapturePrinter::linesOf(const CaptureRecord& record) {
+    const CaptureEntry& entry = record.entry;
+    const bool received = entry.event == Event::DataReceived;
+    const bool sent = entry.event == Event::DataTransmitted;
+    const QString start =
+        localTime(entry.microsecondsSinceEpoch) + QLatin1Char(' ') + shortName(record);
+    const QString event = start + QStringLiteral(" * ");
+    QStringList out;
+    if (!entry.comment.isEmpty())
+        out << event + escaped(entry.comment);
+
+    // A port's first entry shows the lines that are on.
+    const quint8 before = m_lines.value(record.portName, 0);
+    m_lines.insert(record.portName, entry.lines);
+    QStringList changes;
+    for (const LineName& line : lineNames) {
+        if ((before ^ entry.lines) & line.line)
+            changes << QLatin1String(line.name) +
+                           QLatin1String((entry.lines & line.line) ? " on" : " off");
+    }
+    if (!changes.isEmpty())
+        out << event + changes.join(QStringLiteral(", "));
+
+    if (received || sent) {
+        QString data = QString::fromLatin1(StringToHEX(entry.bytes));
+        if (!m_hex && !entry.bytes.isEmpty())
+            data = QLatin1Char(' ') + escaped(ansi::decode(entry.bytes));
+        out << start + QLatin1Char(' ') + QLatin1Char(received ? '<' : '>') + data;
+    } else if (entry.event != Event::StatusChange) {
+        out << event + eventName(entry.event);
+    }
+    return out;
+}

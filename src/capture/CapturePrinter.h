@@ -1,0 +1,27 @@
+#pragma once
+
+#include "CaptureReader.h"
+
+#include <QHash>
+#include <QStringList>
+
+// A capture as text, one line for each thing that happened, in the order read: the local time to
+// the millisecond, the port ("COM1"), `<` for bytes received, `>` for bytes sent and `*` for
+// anything else, then the bytes (as text with control characters escaped, or in hex), the lines
+// that changed ("CTS on, RI off"), the event ("break") or the entry's comment.
+class CapturePrinter {
+public:
+    explicit CapturePrinter(bool hex = false) : m_hex(hex) {}
+
+    // The lines for the next entry of the capture: none, one, or several (its comment, then
+    // the control lines that changed since the port's previous entry, then its bytes or event).
+    QStringList linesOf(const CaptureRecord& record);
+
+    // The text with its control characters escaped: "\r", "\n", "\t", "\\", and "\x1a" for the
+    // others.
+    static QString escaped(const QString& text);
+
+private:
+    bool m_hex;
+    QHash<QString, quint8> m_lines; // each port's control lines in its previous entry
+};

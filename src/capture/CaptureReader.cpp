@@ -1,0 +1,174 @@
+#include "CaptureReader.h"
+
+#include <QtEndian>
+
+#include <cmath>
+
+using namespace Pcapng;
+
+namespace {
+
+// Far past the writer's longest packet: a length beyond it is damage, and reading it would take
+// memory of the file's size.
+constexpr quint32 longestBlock = 16 << 20;
+
+} // namespace
+
+CaptureReader::CaptureReader(const QString& fileName) : m_file(fileName) {
+    if (!m_file.open(QIODevice::ReadOnly))
+        stop(QStringLiteral("cannot be opened: ") + m_file.errorString());
+    else if (m_file.size() == 0)
+        stop(QStringLiteral("is empty: it is not a capture"));
+}
+
+bool CaptureReader::stop(const QString& problem) {
+    m_stopped = true;
+    m_problem = problem;
+    return false;
+}
+
+bool CaptureReader::damaged(qint64 at, const QString& what) {
+    return stop(QStringLiteral("is damaged at byte %1: %2").arg(at).arg(what));
+}
+
+quint16 CaptureReader::number16(const QByteArray& bytes, int at) const {
+    const char* p = bytes.constData() + at;
+    return m_bigEndian ? qFromBigEndian<quint16>(p) : qFromLittleEndian<quint16>(p);
+}
+
+quint32 CaptureReader::number32(const QByteArray& bytes, int at) const {
+    const char* p = bytes.constData() + at;
+    return m_bigEndian ? qFromBigEndian<quint32>(p) : qFromLittleEndian<quint32>(p);
+}
+
+bool CaptureReader::readBlock(quint32& type, QByteArray& body) {
+    const qint64 at = m_file.pos();
+    const bool first = at == 0;
+    QByteArray head = m_file.read(8);
+    if (head.isEmpty() && !first)
+        return stop({}); // the end of a whole file
+    const bool section =
+        head.size() >= 4 && qFromLittleEndian<quint32>(head.constData()) == sectionHeaderBlock;
+    if (first && !section)
+        return stop(QStringLiteral("is not a capture: it does not start with a pcapng section "
+                                   "header"));
+    const QString cutShort =
+        QStringLiteral("is cut short: its last block, at byte %1, is not whole").arg(at);
+    if (section) {
+        // The section says in which byte order it is written after its length.
+        head += m_file.read(4);
+        if (head.size() < 12)
+            return stop(cutShort);
+        if (qFromLittleEndian<quint32>(head.constData() + 8) == byteOrderMagic)
+            m_bigEndian = false;
+        else if (qFromBigEndian<quint32>(head.constData() + 8) == byteOrderMagic)
+            m_bigEndian = true;
+        else if (first)
+            return stop(QStringLiteral("is not a capture: its section header has no byte order"));
+        else
+            return damaged(at, QStringLiteral("a section header has no byte order"));
+    } else if (head.size() < 8) {
+        return stop(cutShort);
+    }
+    type = number32(head, 0);
+    const quint32 length = number32(head, 4);
+    if (length < quint32(blockFraming) || length % 4)
+        return damaged(at, QStringLiteral("a block's length is not whole 4-byte words"));
+    if (length > longestBlock)
+        return damaged(at, QStringLiteral("a block's length is past any the writer makes"));
+    if (at + length > m_file.size())
+        return stop(cutShort);
+    body = head.mid(8) + m_file.read(length - head.size());
+    if (body.size() != int(length) - 8)
+        return stop(cutShort);
+    if (number32(body, body.size() - 4) != length)
+        return damaged(at, QStringLiteral("a block's two lengths differ"));
+    body.chop(4);
+    return true;
+}
+
+std::vector<std::pair<quint16, QByteArray>> CaptureReader::options(const QByteArray& body,
+                                                                   int offset) const {
+    std::vector<std::pair<quint16, QByteArray>> found;
+    while (offset + 4 <= body.size()) {
+        const quint16 code = number16(body, offset);
+        const int length = number16(body, offset + 2);
+        offset += 4;
+        if (code == endOfOptions || offset + length > body.size())
+            break;
+        found.emplace_back(code, body.mid(offset, length));
+        offset += (length + 3) / 4 * 4;
+    }
+    return found;
+}
+
+void CaptureReader::readInterface(const QByteArray& body) {
+    Interface interface;
+    interface.serial = body.size() >= 8 && number16(body, 0) == RtacSerial::linkType;
+    for (const auto& [code, value] : options(body, 8)) {
+        if (code == interfaceNameOption) {
+            interface.name = QString::fromUtf8(value);
+        } else if (code == timestampResolutionOption && !value.isEmpty()) {
+            interface.binaryResolution = quint8(value[0]) & 0x80;
+            interface.resolution = quint8(value[0]) & 0x7F;
+        }
+    }
+    m_interfaces.push_back(interface);
+}
+
+bool CaptureReader::readPacket(const QByteArray& body, qint64 at, CaptureRecord& record,
+                               bool& isEntry) {
+    isEntry = false;
+    if (body.size() < 20)
+        return damaged(at, QStringLiteral("a packet's block is too short for a packet"));
+    const quint32 id = number32(body, 0);
+    if (id >= m_interfaces.size())
+        return damaged(at, QStringLiteral("a packet names an interface not described before it"));
+    const Interface& interface = m_interfaces[id];
+    const quint32 length = number32(body, 12);
+    if (length > quint32(body.size() - 20))
+        return damaged(at, QStringLiteral("a packet's data runs past its block"));
+    if (!interface.serial)
+        return true;
+    CaptureEntry& entry = record.entry;
+    if (!RtacSerial::readPacket(body.mid(20, int(length)), entry.event, entry.lines, entry.bytes))
+        return damaged(at, QStringLiteral("a packet is shorter than the serial line header"));
+    const quint64 time = quint64(number32(body, 4)) << 32 | number32(body, 8);
+    const int toMicroseconds = Pcapng::microseconds - interface.resolution;
+    if (interface.binaryResolution)
+        entry.microsecondsSinceEpoch = qint64(std::ldexp(1e6L * time, -interface.resolution));
+    else if (toMicroseconds >= 0)
+        entry.microsecondsSinceEpoch = qint64(time * quint64(std::pow(10, toMicroseconds)));
+    else
+        entry.microsecondsSinceEpoch = qint64(time / quint64(std::pow(10, -toMicroseconds)));
+    entry.port = int(id);
+    entry.comment.clear();
+    for (const auto& [code, value] : options(body, 20 + (int(length) + 3) / 4 * 4)) {
+        if (code == commentOption)
+            entry.comment += (entry.comment.isEmpty() ? QString() : QStringLiteral("\n")) +
+                             QString::fromUtf8(value);
+    }
+    record.portName = interface.name;
+    isEntry = true;
+    return true;
+}
+
+bool CaptureReader::next(CaptureRecord& record) {
+    quint32 type = 0;
+    QByteArray body;
+    bool isEntry = false;
+    while (!m_stopped) {
+        const qint64 at = m_file.pos();
+        if (!readBlock(type, body))
+            return false;
+        if (type == sectionHeaderBlock)
+            m_interfaces.clear();
+        else if (type == interfaceDescriptionBlock)
+            readInterface(body);
+        else if (type == enhancedPacketBlock && !readPacket(body, at, record, isEntry))
+            return false;
+        if (isEntry)
+            return true;
+    }
+    return false;
+}

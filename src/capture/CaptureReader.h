@@ -1,0 +1,57 @@
+#pragma once
+
+#include "CaptureEntry.h"
+#include "Pcapng.h"
+
+#include <QFile>
+#include <QString>
+
+#include <vector>
+
+// An entry as read back from a file, with the name its port's interface was given.
+struct CaptureRecord {
+    CaptureEntry entry;
+    QString portName;
+};
+
+// Reads a capture file a block at a time, so a file of any size takes little memory: the
+// entries of its serial interfaces in file order, skipping blocks of other types and packets of
+// other link types. Reading ends at the end of the file or at the first problem: a file that
+// cannot be opened or is not a capture, or a block cut short or damaged (after the entries
+// before it).
+class CaptureReader {
+public:
+    explicit CaptureReader(const QString& fileName);
+
+    // The next entry; false at the end of the file or at a problem.
+    bool next(CaptureRecord& record);
+    // Why reading stopped before the end of the file ("is not a capture: ..."), empty when it
+    // reached the end or has not stopped.
+    QString problem() const { return m_problem; }
+
+private:
+    struct Interface {
+        QString name;
+        bool serial = false;
+        bool binaryResolution = false; // the timestamp's unit is 2^-n s rather than 10^-n s
+        int resolution = Pcapng::microseconds;
+    };
+
+    bool stop(const QString& problem);
+    bool damaged(qint64 at, const QString& what);
+    // The next block's type and body; false at the end of the file or a problem.
+    bool readBlock(quint32& type, QByteArray& body);
+    void readInterface(const QByteArray& body);
+    // False at a problem; isEntry says whether the packet was an entry (not another link type's).
+    bool readPacket(const QByteArray& body, qint64 at, CaptureRecord& record, bool& isEntry);
+    quint16 number16(const QByteArray& bytes, int at) const;
+    quint32 number32(const QByteArray& bytes, int at) const;
+    // The options from offset on: each one's code and value, until the end of options.
+    std::vector<std::pair<quint16, QByteArray>> options(const QByteArray& body, int offset) const;
+
+    QFile m_file;
+    bool m_bigEndian = false;
+    bool m_stopped = false;
+    QString m_problem;
+    std::vector<Interface> m_interfaces; // of the current section
+};

@@ -1,0 +1,222 @@
+#include "capture/CaptureFile.h"
+#include "capture/CapturePrinter.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+#include <QtEndian>
+
+#include <ctime>
+
+using RtacSerial::Event;
+namespace Line = RtacSerial::Line;
+
+namespace {
+
+const QStringList portNames = {QStringLiteral("COM1 (/dev/ttyUSB0)"), QStringLiteral("COM2")};
+const qint64 start = 1765000000123456; // 2025-12-06 05:46:40.123 UTC
+
+// Every event, every byte value, comments, both ports.
+QList<CaptureEntry> session() {
+    QByteArray everyByte;
+    for (int value = 0; value < 256; ++value)
+        everyByte.append(char(value));
+    QList<CaptureEntry> entries = {
+        {0, Event::StatusChange, Line::dtr, {}, "opened /dev/ttyUSB0 9600,n,8,1 \u00e9", start},
+        {1, Event::DataReceived, Line::dsr | Line::ring, everyByte, "all", start + 999},
+    };
+    for (int event = 0; event <= int(Event::Overrun); ++event)
+        entries.append({event % 2, Event(event), quint8(event * 5), "AT", {}, start + event});
+    return entries;
+}
+
+QString described(const CaptureEntry& e) {
+    return QStringLiteral("%1 %2 %3 %4 %5 %6")
+        .arg(e.port)
+        .arg(int(e.event))
+        .arg(e.lines)
+        .arg(QString::fromLatin1(e.bytes.toHex()), e.comment)
+        .arg(e.microsecondsSinceEpoch);
+}
+
+struct Read {
+    QStringList entries;
+    QString problem;
+};
+Read readBack(const QString& fileName) {
+    Read read;
+    CaptureReader reader(fileName);
+    CaptureRecord record;
+    while (reader.next(record))
+        read.entries << portNames[record.entry.port] + QLatin1Char('=') + record.portName + ' ' +
+                            described(record.entry);
+    read.problem = reader.problem();
+    return read;
+}
+
+QStringList describedSession() {
+    QStringList out;
+    for (const CaptureEntry& entry : session())
+        out << portNames[entry.port] + QLatin1Char('=') + portNames[entry.port] + ' ' +
+                   described(entry);
+    return out;
+}
+
+// The session's first entry as a writer on a big-endian machine puts it down.
+QByteArray bigEndianFile() {
+    const auto number = [](quint64 value, int size) {
+        QByteArray bytes(8, '\0');
+        qToBigEndian(value, bytes.data());
+        return bytes.right(size);
+    };
+    const auto option = [&](quint16 code, QByteArray value) {
+        const int length = int(value.size());
+        value.append((4 - length % 4) % 4, '\0');
+        return number(code, 2) + number(length, 2) + value;
+    };
+    const auto block = [&](quint32 type, const QByteArray& body) {
+        return number(type, 4) + number(body.size() + 12, 4) + body + number(body.size() + 12, 4);
+    };
+    const CaptureEntry e = session().first();
+    return block(Pcapng::sectionHeaderBlock, number(Pcapng::byteOrderMagic, 4) + number(1, 2) +
+                                                 number(0, 2) + number(~0ull, 8)) +
+           block(Pcapng::interfaceDescriptionBlock,
+                 number(RtacSerial::linkType, 2) + number(0, 6) +
+                     option(Pcapng::interfaceNameOption, portNames[0].toUtf8()) + number(0, 4)) +
+           block(Pcapng::enhancedPacketBlock,
+                 number(0, 4) + number(e.microsecondsSinceEpoch, 8) + number(12, 4).repeated(2) +
+                     RtacSerial::packet(e.microsecondsSinceEpoch, e.event, e.lines, {}) +
+                     option(Pcapng::commentOption, e.comment.toUtf8()) + number(0, 4));
+}
+
+} // namespace
+
+class CaptureReaderTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void readsBackWhatWasWrittenOrSaysWhyNot_data();
+    void readsBackWhatWasWrittenOrSaysWhyNot();
+    void printsOneThingALine_data();
+    void printsOneThingALine();
+
+private:
+    QTemporaryDir m_dir;
+    QByteArray m_written;
+};
+
+void CaptureReaderTest::initTestCase() {
+    qputenv("TZ", "UTC");
+    ::tzset();
+    const QString fileName = m_dir.filePath("session.pcapng");
+    {
+        CaptureFile file(fileName, portNames);
+        for (const CaptureEntry& entry : session())
+            file.append(entry);
+    }
+    QFile file(fileName);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    m_written = file.readAll();
+}
+
+void CaptureReaderTest::readsBackWhatWasWrittenOrSaysWhyNot_data() {
+    QTest::addColumn<QByteArray>("contents");
+    QTest::addColumn<int>("entries");
+    QTest::addColumn<QString>("problem");
+    const int all = int(session().size());
+    const int last =
+        m_written.size() - qFromLittleEndian<quint32>(m_written.constData() + m_written.size() - 4);
+    const QString cut = QStringLiteral("is cut short: its last block, at byte %1, is not whole");
+    QByteArray lengths = m_written;
+    lengths[lengths.size() - 1] = 1;
+    QTest::newRow("whole") << m_written << all << QString();
+    QTest::newRow("cut in the last block") << m_written.chopped(9) << all - 1 << cut.arg(last);
+    QTest::newRow("cut in its head") << m_written.left(last + 5) << all - 1 << cut.arg(last);
+    QTest::newRow("lengths differ")
+        << lengths << all - 1
+        << QStringLiteral("is damaged at byte %1: a block's two lengths differ").arg(last);
+    QByteArray huge = m_written;
+    qToLittleEndian<quint32>(1 << 30, huge.data() + last + 4);
+    QTest::newRow("huge block") << huge << all - 1
+                                << QStringLiteral("is damaged at byte %1: a block's length is past "
+                                                  "any the writer makes")
+                                       .arg(last);
+    QTest::newRow("big-endian") << bigEndianFile() << 1 << QString();
+    QTest::newRow("empty") << QByteArray() << 0 << "is empty: it is not a capture";
+    QTest::newRow("text") << QByteArray("ATZ\r\nOK\r\n") << 0
+                          << "is not a capture: it does not start with a pcapng section header";
+}
+
+void CaptureReaderTest::readsBackWhatWasWrittenOrSaysWhyNot() {
+    QFETCH(QByteArray, contents);
+    QFETCH(int, entries);
+    QFETCH(QString, problem);
+    const QString fileName = m_dir.filePath(QTest::currentDataTag());
+    QFile file(fileName);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(contents);
+    file.close();
+    const Read read = readBack(fileName);
+    QCOMPARE(read.entries, describedSession().mid(0, entries));
+    QCOMPARE(read.problem, problem);
+    QCOMPARE(readBack(m_dir.filePath("none")).problem,
+             QStringLiteral("cannot be opened: No such file or directory"));
+}
+
+void CaptureReaderTest::printsOneThingALine_data() {
+    QTest::addColumn<bool>("hex");
+    QTest::addColumn<QStringList>("lines");
+    const QStringList before = {
+        "2025-12-06 05:46:40.123 COM1 * opened \\\\host\\tport \u00e9",
+        "2025-12-06 05:46:40.123 COM1 * DTR on",
+        "2025-12-06 05:46:40.124 COM1 * RTS on",
+        "2025-12-06 05:46:40.124 COM1 >",
+        "2025-12-06 05:46:41.000 COM2 * CTS on, DCD on",
+    };
+    const QStringList after = {
+        "2025-12-06 05:46:41.000 COM1 * CTS on, RI on, RTS off",
+        "2025-12-06 05:46:41.001 COM2 * break",
+        "2025-12-06 05:46:41.001 COM2 * framing error",
+        "2025-12-06 05:46:41.001 COM2 * parity error",
+        "2025-12-06 05:46:41.001 COM2 * overrun",
+    };
+    QTest::newRow("text") << false
+                          << before +
+                                 QStringList{"2025-12-06 05:46:41.000 COM2 < \\x1a\\\\\\t\\r\\n"
+                                             "\u041f\u0440\u0438\\x98\\x7f OK"} +
+                                 after;
+    QTest::newRow("hex") << true
+                         << before +
+                                QStringList{"2025-12-06 05:46:41.000 COM2 < 1A 5C 09 0D 0A CF F0 "
+                                            "E8 98 7F 20 4F 4B"} +
+                                after;
+}
+
+void CaptureReaderTest::printsOneThingALine() {
+    QFETCH(bool, hex);
+    QFETCH(QStringList, lines);
+    QList<CaptureRecord> records = {
+        {{0, Event::StatusChange, Line::dtr, {}, "opened \\host\tport \u00e9", start},
+         portNames[0]},
+        {{0, Event::DataTransmitted, Line::dtr | Line::rts, {}, {}, start + 1000}, portNames[0]},
+        {{1,
+          Event::DataReceived,
+          Line::cts | Line::dcd,
+          "\x1a\\\t\r\n\xcf\xf0\xe8\x98\x7f OK",
+          {},
+          start + 876544},
+         portNames[1]},
+        {{0, Event::StatusChange, Line::dtr | Line::cts | Line::ring, {}, {}, start + 876544},
+         portNames[0]},
+    };
+    for (const Event event :
+         {Event::Break, Event::FramingError, Event::ParityError, Event::Overrun})
+        records.append({{1, event, Line::cts | Line::dcd, {}, {}, start + 877544}, portNames[1]});
+    CapturePrinter printer(hex);
+    QStringList printed;
+    for (const CaptureRecord& record : records)
+        printed << printer.linesOf(record);
+    QCOMPARE(printed, lines);
+}
+
+QTEST_GUILESS_MAIN(CaptureReaderTest)
+#include "test_capture_reader.moc"
