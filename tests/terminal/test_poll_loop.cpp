@@ -4,6 +4,14 @@
 #include <QSignalSpy>
 #include <QTest>
 
+// Both ports open and past identification, where reception and sending begin.
+struct ReadyRig : TerminalRig {
+    ReadyRig() {
+        openBoth();
+        skipIdentification();
+    }
+};
+
 // The poll loop and "Run", on fake ports and a hand-moved clock: one tick every 100 ms.
 class PollLoopTest : public QObject {
     Q_OBJECT
@@ -100,9 +108,7 @@ void PollLoopTest::aClosedPortOneLeavesTerminalTwoToBeIdentified() {
 }
 
 void PollLoopTest::receivedDataAsTextOrHexEveryByteUnaltered() {
-    TerminalRig rig;
-    rig.openBoth();
-    rig.skipIdentification();
+    ReadyRig rig;
     QByteArray all;
     for (int b = 0; b < 256; ++b)
         all += char(b);
@@ -118,9 +124,7 @@ void PollLoopTest::receivedDataAsTextOrHexEveryByteUnaltered() {
 
 void PollLoopTest::transmitModeRelaysAndLogsBothWays() {
     for (const bool hex : {false, true}) {
-        TerminalRig rig;
-        rig.openBoth();
-        rig.skipIdentification();
+        ReadyRig rig;
         rig.terminal->TransmitMode = 1;
         rig.view1.hexFormat = rig.view2.hexFormat = hex;
         rig.port2.receive(QByteArray("A\0\xFF", 3));
@@ -154,9 +158,7 @@ void PollLoopTest::transmitModeRelaysAndLogsBothWays() {
 }
 
 void PollLoopTest::transmitModeDrivesTheLinesEvenWithAPortClosed() {
-    TerminalRig rig;
-    rig.openBoth();
-    rig.skipIdentification();
+    ReadyRig rig;
     rig.terminal->TransmitMode = 1;
     // Following port 2's CTS and DSR: the four boxes go, both ports' lines follow.
     rig.port2.setInputLines(true, false, false);
@@ -183,9 +185,7 @@ void PollLoopTest::transmitModeDrivesTheLinesEvenWithAPortClosed() {
 }
 
 void PollLoopTest::runEchoesAndLeavesTheSendToTheNextTick() {
-    TerminalRig rig;
-    rig.openBoth();
-    rig.skipIdentification();
+    ReadyRig rig;
     FakeChannelView& v = rig.view1;
     v.showCommand = true;
     emit v.runClicked();
@@ -216,9 +216,7 @@ void PollLoopTest::runEchoesAndLeavesTheSendToTheNextTick() {
 }
 
 void PollLoopTest::theSendTakesTheBoxesAsTheyAreThen() {
-    TerminalRig rig;
-    rig.openBoth();
-    rig.skipIdentification();
+    ReadyRig rig;
     // Run with the port closed: the send waits, and takes the boxes as they are when it goes.
     rig.port2.setPortOpen(false);
     rig.view2.showCommand = true;
@@ -257,9 +255,7 @@ void PollLoopTest::endCharacters() {
     QFETCH(bool, checked);
     QFETCH(QByteArray, sent);
     QFETCH(QByteArray, hexEcho);
-    TerminalRig rig;
-    rig.openBoth();
-    rig.skipIdentification();
+    ReadyRig rig;
     rig.view1.endCode = code;
     rig.view1.endCodeOn = checked;
     rig.view1.showCommand = rig.view1.hexFormat = true;
@@ -278,9 +274,7 @@ void PollLoopTest::emptyClearsTheCommand() {
 }
 
 void PollLoopTest::theTransmitSwitch() {
-    TerminalRig rig;
-    rig.openBoth();
-    rig.skipIdentification();
+    ReadyRig rig;
     emit rig.transmit.switchOnClicked();
     QCOMPARE(rig.terminal->TransmitMode, qint16(1));
     QVERIFY(rig.transmit.shownOn);
@@ -310,9 +304,7 @@ void PollLoopTest::theTransmitSwitch() {
 }
 
 void PollLoopTest::whatCameBeforeADeviceWentAwayIsKept() {
-    TerminalRig rig;
-    rig.openBoth();
-    rig.skipIdentification();
+    ReadyRig rig;
     rig.port1.receive("last words");
     emit rig.view1.runClicked();
     rig.port1.loseDevice();
@@ -354,9 +346,7 @@ void PollLoopTest::aPortLostInTheMiddleOfTheRelay_data() {
 void PollLoopTest::aPortLostInTheMiddleOfTheRelay() {
     QFETCH(bool, loseOne);
     QFETCH(bool, loseTwo);
-    TerminalRig rig;
-    rig.openBoth();
-    rig.skipIdentification();
+    ReadyRig rig;
     rig.terminal->TransmitMode = 1;
     rig.port2.receive("A");
     rig.port1.receive("B");
