@@ -46,6 +46,11 @@ void writeFile(const QString& path, const QByteArray& bytes) {
     QCOMPARE(f.write(bytes), bytes.size());
 }
 
+// Started as the program starts, with nothing scripted.
+struct StartedWindow : WindowHarness {
+    StartedWindow() { start(); }
+};
+
 } // namespace
 
 class StartupTest : public QObject {
@@ -119,8 +124,7 @@ void StartupTest::dataFolderFromTheEnvironment() {
     {
         // Leading blanks go, and the separator is not doubled.
         qputenv("ProgramFiles", "  " + m_root->path().toLocal8Bit() + "/");
-        WindowHarness h;
-        h.start();
+        StartedWindow h;
         QCOMPARE(h.program->DataFolder(), dataFolder());
         QVERIFY(QFile::exists(settingsFile()));
     }
@@ -128,8 +132,7 @@ void StartupTest::dataFolderFromTheEnvironment() {
     qunsetenv("ProgramFiles");
     const QByteArray oldXdg = qgetenv("XDG_DATA_HOME");
     qputenv("XDG_DATA_HOME", m_root->path().toLocal8Bit() + "/share");
-    WindowHarness h;
-    h.start();
+    StartedWindow h;
     qputenv("XDG_DATA_HOME", oldXdg);
     const QString expected = m_root->path() + QStringLiteral("/share/Duplink v.2.1/");
     QCOMPARE(h.program->DataFolder(), expected);
@@ -144,16 +147,14 @@ void StartupTest::whatIsNoSettingsFileIsReplacedReportingOnlyTheUnreadable() {
         r.Channel[0].SettingsText = QStringLiteral("115200,n,8,1");
     });
     {
-        WindowHarness h;
-        h.start();
+        StartedWindow h;
         QCOMPARE(h.port1.Settings(), QStringLiteral("9600,n,8,1"));
         QVERIFY(h.messages.isEmpty());
     }
     // A FIFO would block the open for ever; it counts as unreadable, and that is said.
     QVERIFY(QFile::remove(settingsFile()));
     QCOMPARE(::mkfifo(QFile::encodeName(settingsFile()).constData(), 0600), 0);
-    WindowHarness h;
-    h.start();
+    StartedWindow h;
     QCOMPARE(h.messages.size(), 1);
     const QString text = h.messages[0].text;
     QVERIFY2(text.contains(settingsFile()) && text.contains(QStringLiteral("cannot be read")),
@@ -168,8 +169,7 @@ void StartupTest::whatIsNoSettingsFileIsReplacedReportingOnlyTheUnreadable() {
 void StartupTest::aShortFileIsCompletedOnDiskAtStart() {
     writeStoredSettings([](SettingsRecord& r) { r.Language = 1; });
     writeFile(settingsFile(), readFile(settingsFile()).left(16 * kRecordLength));
-    WindowHarness h;
-    h.start();
+    StartedWindow h;
     QCOMPARE(readFile(settingsFile()).size(), 11500);
     QCOMPARE(h.find<QPushButton>("Command3")->text(), QStringLiteral("Выполнить"));
 }
@@ -180,8 +180,7 @@ void StartupTest::aFolderNameTheFileCannotHoldIsNeverStoredCorrupted() {
     const QString data = jurgen + QStringLiteral("/Duplink v.2.1/");
     const QString month = QLocale::system().standaloneMonthName(12, QLocale::LongFormat);
     for (int start = 1; start <= 2; ++start) {
-        WindowHarness h;
-        h.start();
+        StartedWindow h;
         // This run uses the real folder; the record holds no corrupted copy of it.
         QCOMPARE(h.program->resultsFolder(), data);
         QVERIFY(QFileInfo(data + QStringLiteral("2026/") + month).isDir());
@@ -203,8 +202,7 @@ void StartupTest::unwritableDataFolderIsReportedOnceAndStartGoesOn() {
     const QString blocker = m_root->path() + QStringLiteral("/blocker");
     writeFile(blocker, "x");
     qputenv("ProgramFiles", blocker.toLocal8Bit());
-    WindowHarness h;
-    h.start();
+    StartedWindow h;
     QCOMPARE(h.messages.size(), 1);
     QCOMPARE(h.messages[0].title, QStringLiteral("Duplink v.2.0"));
     const QString text = h.messages[0].text;
@@ -235,8 +233,7 @@ void StartupTest::messagesAreShownAsPlainText() {
 }
 
 void StartupTest::theSettingsPanelAndTheResultsFolder() {
-    WindowHarness h;
-    h.start();
+    StartedWindow h;
     auto* panel = h.find<QGroupBox>("Frame1");
     auto* text1 = h.find<QLineEdit>("Text1");
     auto* change = h.find<QPushButton>("Command1");
@@ -282,16 +279,14 @@ void StartupTest::theSettingsPanelAndTheResultsFolder() {
     // No folder is made now; the next start makes this year's and this month's.
     QVERIFY(!QFileInfo::exists(logs + QStringLiteral("/2026")));
     h.form.close();
-    WindowHarness again;
-    again.start();
+    StartedWindow again;
     const QString month = QLocale::system().standaloneMonthName(12, QLocale::LongFormat);
     QVERIFY(QFileInfo(logs + QStringLiteral("/2026/") + month).isDir());
 }
 
 void StartupTest::theLanguageIsChosenAndRemembered() {
     {
-        WindowHarness h;
-        h.start();
+        StartedWindow h;
         // The first tick came while start-up's apply had the ports closed: no modem.
         QCOMPARE(h.find<QGroupBox>("Frame2")->title(), QStringLiteral("Terminal 1: No Modem"));
         h.form.findChild<QAction*>("mnu_rus")->trigger();
@@ -302,8 +297,7 @@ void StartupTest::theLanguageIsChosenAndRemembered() {
         LoadSettings(stored, settingsFile(), dataFolder(), h.now);
         QCOMPARE(stored.Language, qint16(1));
     }
-    WindowHarness h;
-    h.start();
+    StartedWindow h;
     QCOMPARE(h.find<QPushButton>("Command3")->text(), QStringLiteral("Выполнить"));
     // A file that cannot be written does not stop the change; the message says why.
     QVERIFY(QFile::remove(settingsFile()));
@@ -318,8 +312,7 @@ void StartupTest::theLanguageIsChosenAndRemembered() {
 }
 
 void StartupTest::badValuesTypedIntoTheWindow() {
-    WindowHarness h;
-    h.start();
+    StartedWindow h;
     const auto apply = [&h](const char* typedInto, const QString& typed, const char* pickIn) {
         h.messages.clear();
         h.find<QComboBox>(QLatin1String(typedInto))->setEditText(typed);
@@ -353,8 +346,7 @@ void StartupTest::badValuesTypedIntoTheWindow() {
 }
 
 void StartupTest::theWindowForwardsCommandEditing() {
-    WindowHarness h;
-    h.start();
+    StartedWindow h;
     auto* text4 = h.find<QLineEdit>("Text4");
     auto* text10 = h.find<QLineEdit>("Text10");
     text4->setFocus();
@@ -407,8 +399,7 @@ void StartupTest::exitClosingAndTerminationSignalsEachSaveOnce() {
     }
     // Exit, closing the window, and a signal to a running window: each closes it, saving once.
     for (const QString way : {"exit", "close", "signal"}) {
-        WindowHarness h;
-        h.start();
+        StartedWindow h;
         h.form.show();
         QSignalSpy saves(h.program.get(), &Program::settingsSaved);
         QVERIFY(QFile::remove(settingsFile()));
