@@ -45,18 +45,22 @@ private slots:
     void init();
     void defaultsFileByteForByte();
     void longTextsRoundTripOrAreCut();
-    void reservedValuesAreWrittenBack();
+    void whatThisVersionDoesNotUseIsWrittenBack();
     void whatIsNoSettingsFileOfThisVersionIsKeptAside();
     void aSaveKeepsTheLinkTheOwnerAndTheMode();
     void truncatedFileKeepsWhatItHas();
-    void saveKeepsBytesPastTheLastRecord();
     void aFullDiskLeavesTheOldFileWhole();
     void aHugeFileIsNeitherReadNorCopied();
-    void foldersTheRecordCannotHold();
+    void foldersThatAreThereAndThatTheRecordCanHold();
     void aKillWhileSavingLeavesAWholeFile();
-    void pathExistsTellsFoldersFromFiles();
 
 private:
+    SettingsRecord defaults() const {
+        SettingsRecord r;
+        ResetSettings(r, m_folder, kNow);
+        return r;
+    }
+
     std::unique_ptr<QTemporaryDir> m_dir;
     QString m_folder;
     QString m_file;
@@ -78,12 +82,10 @@ void SettingsFileTest::defaultsFileByteForByte() {
     ResetSettings(r, QStringLiteral("/home/user/.local/share/Duplink v.2.1/"), kNow);
     QVERIFY(SaveSettings(r, m_file).ok);
     QCOMPARE(readAll(m_file), golden.readAll());
-    QCOMPARE(settingsFileName(), QStringLiteral("Duplink v.2.1.eng"));
 }
 
 void SettingsFileTest::longTextsRoundTripOrAreCut() {
-    SettingsRecord r;
-    ResetSettings(r, m_folder, kNow);
+    SettingsRecord r = defaults();
     r.ResultsFolder = QString(199, QLatin1Char('x')) + QDir::separator();
     r.ResultsFolder[3] = QChar(0x0416); // a Cyrillic letter survives too
     r.Channel[0].Port = QString(600, QLatin1Char('7'));
@@ -96,28 +98,31 @@ void SettingsFileTest::longTextsRoundTripOrAreCut() {
     QCOMPARE(back.Channel[0].SettingsText, QStringLiteral("9600,n,8,1"));
 }
 
-void SettingsFileTest::reservedValuesAreWrittenBack() {
-    SettingsRecord r;
-    ResetSettings(r, m_folder, kNow);
-    QVERIFY(SaveSettings(r, m_file).ok);
-    QByteArray file = readAll(m_file);
+void SettingsFileTest::whatThisVersionDoesNotUseIsWrittenBack() {
+    // Reserved values and bytes past the last record, kept by another version of the program.
+    QVERIFY(SaveSettings(defaults(), m_file).ok);
+    const QByteArray tail("kept by another version of the program");
+    QByteArray file = readAll(m_file) + tail;
     file[6 * kRecordLength] = 1;
     file[7 * kRecordLength] = 37;
     writeAll(m_file, file);
 
     SettingsRecord back;
     LoadSettings(back, m_file, m_folder, kNow);
-    QCOMPARE(back.Reserved1, qint16(1));
-    QCOMPARE(back.Reserved2, qint16(37));
+    back.Language = 1;
     QVERIFY(SaveSettings(back, m_file).ok);
-    const QByteArray again = readAll(m_file);
-    QCOMPARE(integerOf(record(again, 7)), qint16(1));
-    QCOMPARE(integerOf(record(again, 8)), qint16(37));
+    file = readAll(m_file);
+    QCOMPARE(file.size(), 11500 + tail.size());
+    QVERIFY(file.endsWith(tail));
+    QCOMPARE(integerOf(record(file, 7)), qint16(1));
+    QCOMPARE(integerOf(record(file, 8)), qint16(37));
+    QCOMPARE(integerOf(record(file, 9)), qint16(1));
+    // Nothing but the settings file is left in the folder.
+    QCOMPARE(QDir(m_folder).entryList(QDir::Files), QStringList{settingsFileName()});
 }
 
 void SettingsFileTest::whatIsNoSettingsFileOfThisVersionIsKeptAside() {
-    SettingsRecord r;
-    ResetSettings(r, m_folder, kNow);
+    SettingsRecord r = defaults();
     r.Language = 1;
     QByteArray oversized = encodeSettings(r);
     oversized[11 * kRecordLength] = char(0x58);
@@ -125,16 +130,15 @@ void SettingsFileTest::whatIsNoSettingsFileOfThisVersionIsKeptAside() {
     r.ProductVersion = QStringLiteral("v.2.0");
     // A file longer than the records would have its start overwritten in place.
     const QByteArray zeros(20000, '\0');
-    SettingsRecord defaults;
-    ResetSettings(defaults, m_folder, kNow);
+    const SettingsRecord fresh = defaults();
     int n = 0;
     for (const QByteArray& old : {oversized, encodeSettings(r), zeros, QByteArray("\x07")}) {
         writeAll(m_file, old);
         SettingsRecord back;
         const LoadOutcome loaded = LoadSettings(back, m_file, m_folder, kNow);
         QVERIFY(loaded.recovered && loaded.unreadable.isEmpty() && loaded.save.ok);
-        QCOMPARE(encodeSettings(back), encodeSettings(defaults));
-        QCOMPARE(readAll(m_file), encodeSettings(defaults));
+        QCOMPARE(encodeSettings(back), encodeSettings(fresh));
+        QCOMPARE(readAll(m_file), encodeSettings(fresh));
         QCOMPARE(loaded.backup, m_file + (++n == 1 ? QString(".bak") : QString(".bak%1").arg(n)));
         QCOMPARE(readAll(loaded.backup), old);
     }
@@ -148,13 +152,12 @@ void SettingsFileTest::whatIsNoSettingsFileOfThisVersionIsKeptAside() {
     QVERIFY(loaded.recovered);
     QCOMPARE(QFileInfo(loaded.backup).symLinkTarget(), notes);
     QCOMPARE(readAll(notes), zeros);
-    QCOMPARE(readAll(m_file), encodeSettings(defaults));
+    QCOMPARE(readAll(m_file), encodeSettings(fresh));
 }
 
 void SettingsFileTest::aSaveKeepsTheLinkTheOwnerAndTheMode() {
     const QString real = m_folder + QStringLiteral("elsewhere.eng");
-    SettingsRecord r;
-    ResetSettings(r, m_folder, kNow);
+    SettingsRecord r = defaults();
     QVERIFY(SaveSettings(r, real).ok);
     QVERIFY(QFile::link(real, m_file));
     const QByteArray name = QFile::encodeName(real);
@@ -176,8 +179,7 @@ void SettingsFileTest::aSaveKeepsTheLinkTheOwnerAndTheMode() {
 }
 
 void SettingsFileTest::truncatedFileKeepsWhatItHas() {
-    SettingsRecord r;
-    ResetSettings(r, m_folder, kNow);
+    SettingsRecord r = defaults();
     r.ResultsFolder = QStringLiteral("/srv/results/");
     r.Language = 1;
     r.Channel[0].Port = QStringLiteral("5");
@@ -203,34 +205,8 @@ void SettingsFileTest::truncatedFileKeepsWhatItHas() {
     QCOMPARE(empty.Channel[0].Port, QStringLiteral("1"));
 }
 
-void SettingsFileTest::saveKeepsBytesPastTheLastRecord() {
-    SettingsRecord r;
-    ResetSettings(r, m_folder, kNow);
-    QVERIFY(SaveSettings(r, m_file).ok);
-    const QByteArray tail("kept by another version of the program");
-    writeAll(m_file, readAll(m_file) + tail);
-    r.Language = 1;
-    QVERIFY(SaveSettings(r, m_file).ok);
-    const QByteArray file = readAll(m_file);
-    QCOMPARE(file.size(), 11500 + tail.size());
-    QVERIFY(file.endsWith(tail));
-    QCOMPARE(integerOf(record(file, 9)), qint16(1));
-    // Nothing but the settings file is left in the folder.
-    QCOMPARE(QDir(m_folder).entryList(QDir::Files), QStringList{settingsFileName()});
-}
-
-void SettingsFileTest::pathExistsTellsFoldersFromFiles() {
-    writeAll(m_file, "x");
-    QVERIFY(PathExists(m_folder));
-    QVERIFY(PathExists(m_file));
-    QVERIFY(!PathExists(m_file + QDir::separator()));
-    QVERIFY(!PathExists(m_folder + QStringLiteral("missing")));
-    QVERIFY(!PathExists(QString()));
-}
-
 void SettingsFileTest::aFullDiskLeavesTheOldFileWhole() {
-    SettingsRecord r;
-    ResetSettings(r, m_folder, kNow);
+    SettingsRecord r = defaults();
     QVERIFY(SaveSettings(r, m_file).ok);
     const QByteArray before = readAll(m_file);
     // A file size limit plays the full disk: the first write stops at 4096 bytes, the next fails.
@@ -252,9 +228,7 @@ void SettingsFileTest::aFullDiskLeavesTheOldFileWhole() {
 }
 
 void SettingsFileTest::aHugeFileIsNeitherReadNorCopied() {
-    SettingsRecord r;
-    ResetSettings(r, m_folder, kNow);
-    QVERIFY(SaveSettings(r, m_file).ok);
+    QVERIFY(SaveSettings(defaults(), m_file).ok);
     const qint64 size = qint64(1) << 30; // sparse: takes no room on disk
     QVERIFY(QFile::resize(m_file, size));
     rusage usage{};
@@ -274,7 +248,13 @@ void SettingsFileTest::aHugeFileIsNeitherReadNorCopied() {
     QCOMPARE(integerOf(record(file.read(11500), 9)), qint16(1));
 }
 
-void SettingsFileTest::foldersTheRecordCannotHold() {
+void SettingsFileTest::foldersThatAreThereAndThatTheRecordCanHold() {
+    writeAll(m_file, "x");
+    QVERIFY(PathExists(m_folder));
+    QVERIFY(PathExists(m_file));
+    QVERIFY(!PathExists(m_file + QDir::separator()));
+    QVERIFY(!PathExists(m_folder + QStringLiteral("missing")));
+    QVERIFY(!PathExists(QString()));
     const QString cyrillic = QStringLiteral("/home/Иван/");
     QCOMPARE(storableFolder(cyrillic), cyrillic);
     QCOMPARE(storableFolder(QStringLiteral("/home/jürgen/")), QString());
@@ -283,8 +263,7 @@ void SettingsFileTest::foldersTheRecordCannotHold() {
 }
 
 void SettingsFileTest::aKillWhileSavingLeavesAWholeFile() {
-    SettingsRecord first;
-    ResetSettings(first, m_folder, kNow);
+    const SettingsRecord first = defaults();
     SettingsRecord second = first;
     second.Language = 1;
     second.ResultsFolder = QString(400, QLatin1Char('r'));

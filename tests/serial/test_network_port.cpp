@@ -66,10 +66,6 @@ private:
     quint16 m_port = 0;
 };
 
-quint16 freePort() {
-    return Listener().port();
-}
-
 bool eventually(const std::function<bool()>& reached, int timeoutMs = 3000) {
     QElapsedTimer clock;
     clock.start();
@@ -241,7 +237,6 @@ class NetworkPortTest : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase();
-    void cleanupTestCase();
     void modemAnswersWithinTheWait();
     void rawTcpCarriesEveryByteAndLosesNone();
     void settingsReachTheFarLine();
@@ -274,10 +269,6 @@ void NetworkPortTest::initTestCase() {
     pointPortAt(kModemPort, QStringLiteral("rfc2217://127.0.0.1:%1").arg(m_modemTcp));
     pointPortAt(kRawPort, QStringLiteral("tcp://127.0.0.1:%1").arg(m_rawTcp));
     QVERIFY(m_server->start());
-}
-
-void NetworkPortTest::cleanupTestCase() {
-    m_server.reset();
 }
 
 void NetworkPortTest::modemAnswersWithinTheWait() {
@@ -353,8 +344,6 @@ void NetworkPortTest::settingsReachTheFarLine() {
     QTRY_VERIFY(farTermios(far).c_cflag & CSTOPB);
     QTRY_VERIFY(!(farTermios(far).c_cflag & PARODD));
     QTRY_VERIFY(farTermios(far).c_cflag & CRTSCTS);
-    QCOMPARE(control.Settings(), QStringLiteral("19200,e,8,2"));
-    QCOMPARE(control.Handshaking(), comRTS);
 }
 
 void NetworkPortTest::refusedSettingsKeepTheOld() {
@@ -549,7 +538,7 @@ void NetworkPortTest::addressesThatFailNeverBlock() {
                                                  "named rfc2217://HOST:PORT or tcp://HOST:PORT"));
     }
 
-    const quint16 port = freePort();
+    const quint16 port = Listener().port(); // free once the listener is gone
     const QString refused = QStringLiteral("tcp://127.0.0.1:%1").arg(port);
     pointPortAt(kOtherPort, refused);
     QSignalSpy opened(control.get(), &SerialControl::portOpened);

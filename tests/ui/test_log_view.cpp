@@ -103,10 +103,9 @@ void LogViewTest::appendingKeepsEveryByteAndShowsTheNewest() {
 
     v.appendBytes(lines(0, 200));
     QCOMPARE(v.lineCount(), 207);
-    QVERIFY(v.verticalScrollBar()->value() > 0);
+    QVERIFY(v.verticalScrollBar()->isVisible());
     QCOMPARE(v.verticalScrollBar()->value(), v.verticalScrollBar()->maximum());
     QVERIFY(caretInView());
-    QVERIFY(v.verticalScrollBar()->isVisible());
 
     v.clear();
     v.appendBytes(QByteArray(10000, 'x')); // a line that never ends is shown in pieces
