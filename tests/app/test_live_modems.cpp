@@ -128,6 +128,9 @@ void LiveModemsTest::aBusyPortNamesItsHolder() {
     DuplinkProcess holder;
     QVERIFY(holder.start());
     QVERIFY(holder.waitUntilHolding(holder.simulator().device(1)));
+    // Start-up lets the port go and takes it again 100 ms later, when it applies the fields.
+    QTest::qWait(500);
+    QVERIFY(holder.waitUntilHolding(holder.simulator().device(1)));
     qputenv("DUPLINK_COM1", QFile::encodeName(holder.simulator().link(1)));
     qputenv("DUPLINK_COM2", "/dev/duplink-no-such-device");
     m_window = std::make_unique<LiveWindow>();
