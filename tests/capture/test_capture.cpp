@@ -1,3 +1,4 @@
+#include "TsharkRead.h"
 #include "capture/CaptureFile.h"
 
 #include <QElapsedTimer>
@@ -80,23 +81,12 @@ QList<CaptureEntry> session() {
 
 // One line per packet, as tshark reads the file: the fields tab-separated.
 QStringList tsharkRead(const QString& fileName) {
-    QStringList arguments = {"-r", fileName,
-                             "-T", "fields",
-                             "-e", "frame.interface_name",
-                             "-e", "frame.time_epoch",
-                             "-e", "rtacser.timestamp",
-                             "-e", "_ws.col.Info"};
+    QStringList fields = {"frame.interface_name", "frame.time_epoch", "rtacser.timestamp",
+                          "_ws.col.Info"};
     for (const auto& field : lineFields)
-        arguments << "-e" << field.first;
-    arguments << "-e"
-              << "data.data"
-              << "-e"
-              << "frame.comment";
-    QProcess tshark;
-    tshark.start(QStringLiteral("tshark"), arguments);
-    if (!tshark.waitForFinished(60000))
-        qFatal("tshark did not finish");
-    return QString::fromUtf8(tshark.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+        fields << field.first;
+    return tsharkRead(fileName, fields << "data.data"
+                                       << "frame.comment");
 }
 
 // What tshark shows of an entry, in the fields tsharkRead asks for.

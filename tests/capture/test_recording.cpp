@@ -1,4 +1,5 @@
 #include "FakeSerialControl.h"
+#include "TsharkRead.h"
 #include "capture/RecordingControl.h"
 #include "serial/SerialError.h"
 
@@ -47,19 +48,11 @@ QString shown(const Seen& entry) {
 }
 
 QStringList tsharkRead(const QString& fileName) {
-    QStringList arguments = {"-r", fileName,           "-T", "fields", "-e", "frame.interface_name",
-                             "-e", "rtacser.eventtype"};
+    QStringList fields = {"frame.interface_name", "rtacser.eventtype"};
     for (const auto& field : lineFields)
-        arguments << "-e" << field.first;
-    arguments << "-e"
-              << "data.data"
-              << "-e"
-              << "frame.comment";
-    QProcess tshark;
-    tshark.start(QStringLiteral("tshark"), arguments);
-    if (!tshark.waitForFinished(60000))
-        qFatal("tshark did not finish");
-    return QString::fromUtf8(tshark.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+        fields << field.first;
+    return tsharkRead(fileName, fields << "data.data"
+                                       << "frame.comment");
 }
 
 } // namespace
