@@ -33,7 +33,7 @@ int printCapture(const QString& fileName, bool hex) {
 
 } // namespace
 
-std::optional<int> runCommandLine(int argc, char** argv) {
+std::optional<int> runCommandLine(int argc, char** argv, StartOptions& start) {
     if (argc <= 1)
         return std::nullopt;
     QCoreApplication app(argc, argv);
@@ -60,6 +60,12 @@ std::optional<int> runCommandLine(int argc, char** argv) {
     const QCommandLineOption hex(QStringLiteral("hex"),
                                  QStringLiteral("With --print: the bytes in hex."));
     parser.addOption(hex);
+    const QCommandLineOption capture(
+        QStringLiteral("capture"),
+        QStringLiteral("Start with capture on: everything both ports send and receive, and every "
+                       "change of their lines, goes into a pcapng file under the results folder, "
+                       "<folder>/<year>/<month>/Duplink <date> <time>.pcapng."));
+    parser.addOption(capture);
     parser.process(app); // --help, --version and mistakes end here
     if (parser.isSet(listPorts)) {
         std::fputs(qPrintable(portListing()), stdout);
@@ -72,5 +78,6 @@ std::optional<int> runCommandLine(int argc, char** argv) {
                      qPrintable(QCoreApplication::applicationName()));
         return 1;
     }
+    start.capture = parser.isSet(capture);
     return std::nullopt;
 }

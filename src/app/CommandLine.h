@@ -2,6 +2,11 @@
 
 #include <optional>
 
+// How the window starts, as the command line asks.
+struct StartOptions {
+    bool capture = false; // capture on from the start, whatever was chosen last
+};
+
 // The command line: --help, --version, --list-ports and --print do their job and give the exit
-// status; with none of them (the usual start) there is nothing to do here and the window opens.
-std::optional<int> runCommandLine(int argc, char** argv);
+// status; with none of them (the usual start) the window opens, as `start` says.
+std::optional<int> runCommandLine(int argc, char** argv, StartOptions& start);

@@ -44,6 +44,9 @@ void Program::Form_Load() {
     m_form.Lang_Setting(m_record.Language, m_seams.now());
     m_terminal.openStoredPort(m_terminal.channel(0));
     m_terminal.openStoredPort(m_terminal.channel(1));
+    // Once the ports have their numbers, which name them in the file, and before the first
+    // tick, so that the record holds the modems' identification.
+    startCaptureWhenChosen();
 
     // Ticks begin only now, so none of them meets a half-started window.
     m_terminal.startPolling();

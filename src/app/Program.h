@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QStringList>
 
+class CaptureSwitch;
 class Clock;
 class DeviceWatch;
 class Form1;
@@ -19,6 +20,10 @@ class Program : public QObject {
 public:
     Program(Form1& form, SerialControl& port1, SerialControl& port2, DeviceWatch& devices,
             Clock& clock, Seams seams, QObject* parent = nullptr);
+
+    // The capture of both ports, handed over before start-up; `onAtStart` turns it on at
+    // start whatever the user chose last.
+    void useCapture(CaptureSwitch& capture, bool onAtStart);
 
     // Start-up, run once before the window is shown.
     void Form_Load();
@@ -44,6 +49,11 @@ private:
     void mnu_eng_Click() { chooseLanguage(0); }
     void mnu_rus_Click() { chooseLanguage(1); }
     void chooseLanguage(qint16 language);
+    // The capture menu item, and the capture at start-up.
+    void captureChosen(bool on);
+    void startCaptureWhenChosen();
+    QString preferencesFilePath() const;
+    QString captureFileName(const QDateTime& start, QString& problem) const;
 
     void prepareDataFolder(QStringList& problems);
     void loadPortMap(QStringList& problems);
@@ -58,4 +68,6 @@ private:
     SettingsRecord m_record;
     QString m_dataFolder;
     Terminal m_terminal;
+    CaptureSwitch* m_capture = nullptr;
+    bool m_captureAtStart = false;
 };

@@ -2,8 +2,8 @@
 
 class QWidget;
 
-// SIGTERM, SIGINT and SIGHUP end the program the normal way: open message boxes are closed, then the
-// window, so shutdown runs (and saves) as it does when the user closes it. Where the platform
+// SIGTERM, SIGINT and SIGHUP end the program the normal way: open message boxes are closed, then
+// the window, so shutdown runs (and saves) as it does when the user closes it. Where the platform
 // has no such signals this does nothing.
 void closeOnTerminationSignals(QWidget* window);
 

@@ -5,8 +5,13 @@
 
 #include <QApplication>
 
-WholeProgram::WholeProgram(std::optional<Seams> seams)
-    : program(form, port1, port2, devices, clock, seams ? *seams : desktopSeams(&form)) {
+WholeProgram::WholeProgram(std::optional<Seams> seams, bool captureAtStart)
+    : recorded1(std::make_unique<PortControl>()), recorded2(std::make_unique<PortControl>()),
+      port1(static_cast<PortControl&>(recorded1.inner())),
+      port2(static_cast<PortControl&>(recorded2.inner())),
+      capture(clock, seams ? *seams : desktopSeams(&form), {&recorded1, &recorded2}),
+      program(form, recorded1, recorded2, devices, clock, seams ? *seams : desktopSeams(&form)) {
+    program.useCapture(capture, captureAtStart);
     QApplication::setApplicationName(QStringLiteral("Duplink"));
     QApplication::setDesktopFileName(QStringLiteral("duplink"));
     QApplication::setWindowIcon(form.windowIcon());

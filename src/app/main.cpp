@@ -4,10 +4,11 @@
 #include <QApplication>
 
 int main(int argc, char** argv) {
-    if (const std::optional<int> status = runCommandLine(argc, argv))
+    StartOptions options;
+    if (const std::optional<int> status = runCommandLine(argc, argv, options))
         return *status;
     QApplication app(argc, argv);
-    WholeProgram duplink;
+    WholeProgram duplink(std::nullopt, options.capture);
     if (!duplink.start())
         return 0;
     return QApplication::exec();

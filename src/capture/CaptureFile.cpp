@@ -94,6 +94,7 @@ bool CaptureFile::writeBlocks(int fd, const QByteArray& blocks) {
             return false;
         }
         written += n;
+        m_bytesWritten += n;
     }
     return true;
 }

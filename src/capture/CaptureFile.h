@@ -31,6 +31,8 @@ public:
     void append(CaptureEntry entry);
     // Whether the capture has ended on a failure.
     bool hasFailed() const { return m_failed; }
+    // How much of the file is on disk so far.
+    qint64 bytesWritten() const { return m_bytesWritten; }
 
     // The time on the capture's clock: microseconds since 1970.
     static qint64 microsecondsNow();
@@ -50,5 +52,6 @@ private:
     std::vector<CaptureEntry> m_queue; // guarded by m_mutex
     bool m_stopping = false;           // guarded by m_mutex
     std::atomic<bool> m_failed{false};
+    std::atomic<qint64> m_bytesWritten{0};
     std::thread m_writer;
 };

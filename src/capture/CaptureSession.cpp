@@ -29,6 +29,14 @@ bool CaptureSession::isRecording() const {
     return m_file && !m_file->hasFailed();
 }
 
+QString CaptureSession::fileName() const {
+    return m_file ? m_file->fileName() : QString();
+}
+
+qint64 CaptureSession::bytesWritten() const {
+    return m_file ? m_file->bytesWritten() : 0;
+}
+
 void CaptureSession::append(int port, RtacSerial::Event event, quint8 lines,
                             const QByteArray& bytes, const QString& comment) {
     if (!m_file || port < 0 || size_t(port) >= m_lastLines.size())

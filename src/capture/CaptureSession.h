@@ -26,6 +26,9 @@ public:
     void stop();
     // Whether appended entries go anywhere: a file started and not failed.
     bool isRecording() const;
+    // The file started last (empty before the first), and how much of it is on disk.
+    QString fileName() const;
+    qint64 bytesWritten() const;
 
     // One moment on one port (its interface, in the order start was given the ports), timed now.
     void append(int port, RtacSerial::Event event, quint8 lines, const QByteArray& bytes = {},

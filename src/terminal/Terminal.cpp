@@ -42,11 +42,13 @@ Terminal::Terminal(Clock& clock, Seams seams, ChannelParts one, ChannelParts two
 Terminal::~Terminal() = default;
 
 void Terminal::Command5_Click() {
+    emit transmitModeChanged(true);
     TransmitMode = TransmitModes::On;
     m_transmit.showTransmitMode(true);
 }
 
 void Terminal::Command2_Click() {
+    emit transmitModeChanged(false);
     TransmitMode = TransmitModes::Off;
     m_transmit.showTransmitMode(false);
     TerminalChannel& one = channel(0);

@@ -50,6 +50,10 @@ public:
     Timer Timer1; // the poll loop, every 100 ms
     qint16 TransmitMode = TransmitModes::Off;
 
+signals:
+    // The transmit switch was pressed: before the relay starts, or before the lines go back.
+    void transmitModeChanged(bool on);
+
 private:
     // The poll loop.
     void Timer1_Timer();

@@ -20,6 +20,8 @@ const CaptionSet kEnglish = {
     QStringLiteral("Run"),
     QStringLiteral("Clear"),
     QStringLiteral("Insert Char 0-255"),
+    QStringLiteral("Capture"),
+    QStringLiteral("\u25CF Capture"),
 };
 
 const CaptionSet kRussian = {
@@ -38,6 +40,8 @@ const CaptionSet kRussian = {
     QStringLiteral("Выполнить"),
     QStringLiteral("Очистить"),
     QStringLiteral("Вставить знак 0-255"),
+    QStringLiteral("Запись"),
+    QStringLiteral("\u25CF Запись"),
 };
 
 const char* const kEnglishMonths[12] = {"January",   "February", "March",    "April",

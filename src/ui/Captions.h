@@ -9,6 +9,8 @@ struct CaptionSet {
     QString mnu_File, mnu_Exit, mnu_Setting, mnu_lanq;
     QString Frame1, Frame2, Frame5, Label1_0, Command1;
     QString Check3, Check5, Check9, Command3, Command4, Command8;
+    // Our own: the capture's menu item and the mark beside the menu while it is on.
+    QString captureItem, captureIndicator;
 };
 
 // The captions of a language (0 English, 1 Russian); nothing for any other value.

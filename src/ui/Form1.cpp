@@ -11,6 +11,7 @@
 
 #include <QCloseEvent>
 #include <QDateTime>
+#include <QDir>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLayout>
@@ -72,12 +73,21 @@ TransmitView& Form1::transmitView() {
 
 void Form1::buildMenu() {
     m_fileMenu = named(menuBar()->addMenu(QStringLiteral("Меню")), "mnu_File");
+    m_captureItem = named(m_fileMenu->addAction(QStringLiteral("Запись")), "captureItem");
+    m_captureItem->setCheckable(true);
+    m_fileMenu->addSeparator();
     m_exitItem = named(m_fileMenu->addAction(QStringLiteral("Выход")), "mnu_Exit");
     m_settingItem = named(menuBar()->addAction(QStringLiteral("Настройки")), "mnu_Setting");
     m_languageMenu = named(menuBar()->addMenu(QStringLiteral("Язык")), "mnu_lanq");
     QAction* russian = named(m_languageMenu->addAction(QStringLiteral("rus")), "mnu_rus");
     QAction* english = named(m_languageMenu->addAction(QStringLiteral("eng")), "mnu_eng");
+    connect(m_captureItem, &QAction::triggered, this, &Form1::captureChosen);
     connect(m_exitItem, &QAction::triggered, this, &Form1::exitChosen);
+    m_captureIndicator =
+        named(new QLabel(QStringLiteral("\u25CF Запись"), menuBar()), "captureIndicator");
+    m_captureIndicator->setStyleSheet(QStringLiteral("color: #c00000; padding: 0 6px;"));
+    m_captureIndicator->hide();
+    menuBar()->setCornerWidget(m_captureIndicator);
     connect(m_settingItem, &QAction::triggered, this, &Form1::settingsMenuChosen);
     connect(russian, &QAction::triggered, this, &Form1::russianChosen);
     connect(english, &QAction::triggered, this, &Form1::englishChosen);
@@ -109,12 +119,22 @@ void Form1::setResultsFolderText(const QString& folder) {
     m_folder->setText(folder);
 }
 
+void Form1::showCapture(bool on, const QString& fileName) {
+    m_captureItem->setChecked(on);
+    m_captureIndicator->setVisible(on);
+    const QString shown = QDir::toNativeSeparators(fileName);
+    m_captureIndicator->setToolTip(shown);
+    m_captureIndicator->setAccessibleDescription(shown);
+}
+
 void Form1::Lang_Setting(qint16 language, const QDateTime& now) {
     const CaptionSet* c = captionsFor(language);
     if (!c)
         return;
     m_fileMenu->setTitle(c->mnu_File);
     m_exitItem->setText(c->mnu_Exit);
+    m_captureItem->setText(c->captureItem);
+    m_captureIndicator->setText(c->captureIndicator);
     m_settingItem->setText(c->mnu_Setting);
     m_languageMenu->setTitle(c->mnu_lanq);
     m_settingsPanel->setTitle(c->Frame1);

@@ -38,6 +38,10 @@ public:
     void showSettingsPanel(bool shown);
     void setResultsFolderText(const QString& folder);
 
+    // Capture on (its menu item checked, a mark beside the menu whose tooltip names the file)
+    // or off.
+    void showCapture(bool on, const QString& fileName);
+
 signals:
     // The window is closing by any way other than closeWithoutUnload().
     void unloading();
@@ -46,6 +50,7 @@ signals:
     void englishChosen();
     void russianChosen();
     void changeFolderClicked();
+    void captureChosen(bool on);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -55,7 +60,9 @@ private:
     void buildSettingsPanel(QWidget* client);
 
     std::array<ChannelWidgets*, 2> m_channels{};
-    QMenu* m_fileMenu = nullptr;           // mnu_File
+    QMenu* m_fileMenu = nullptr; // mnu_File
+    QAction* m_captureItem = nullptr;
+    QLabel* m_captureIndicator = nullptr;
     QAction* m_exitItem = nullptr;         // mnu_Exit
     QAction* m_settingItem = nullptr;      // mnu_Setting
     QMenu* m_languageMenu = nullptr;       // mnu_lanq

@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QString>
+
+// Choices the program remembers beside its settings file, outside the settings record whose
+// layout stays fixed.
+struct Preferences {
+    bool capture = false;
+};
+
+// The preferences in the file; a missing or unreadable file, or a value it does not hold,
+// gives the default.
+Preferences readPreferences(const QString& path);
+// Returns an empty text, or why the file could not be written.
+QString writePreferences(const QString& path, const Preferences& preferences);

@@ -1,0 +1,62 @@
+// Program's capture of both ports: the menu item, the choice remembered beside the settings
+// file, and where the files go.
+
+#include "Folders.h"
+#include "Preferences.h"
+#include "Program.h"
+#include "terminal/CaptureSwitch.h"
+#include "terminal/Product.h"
+#include "ui/Form1.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+void Program::useCapture(CaptureSwitch& capture, bool onAtStart) {
+    m_capture = &capture;
+    m_captureAtStart = onAtStart;
+    capture.setFileNaming([this](const QDateTime& start, QString& problem) {
+        return captureFileName(start, problem);
+    });
+    connect(&capture, &CaptureSwitch::switched, &m_form, &Form1::showCapture);
+    connect(&m_form, &Form1::captureChosen, this, &Program::captureChosen);
+    connect(&m_terminal, &Terminal::transmitModeChanged, &capture, [&capture](bool on) {
+        capture.note(on ? QStringLiteral("transmit on") : QStringLiteral("transmit off"));
+    });
+}
+
+QString Program::preferencesFilePath() const {
+    return m_dataFolder + kProductName + QStringLiteral(".ini");
+}
+
+void Program::startCaptureWhenChosen() {
+    if (m_capture && (m_captureAtStart || readPreferences(preferencesFilePath()).capture))
+        m_capture->setOn(true);
+}
+
+void Program::captureChosen(bool on) {
+    m_capture->setOn(on);
+    Preferences preferences = readPreferences(preferencesFilePath());
+    preferences.capture = m_capture->isOn();
+    const QString error = writePreferences(preferencesFilePath(), preferences);
+    if (!error.isEmpty())
+        m_seams.messageBox(kMessageTitle,
+                           QStringLiteral("The choice cannot be kept in %1: %2")
+                               .arg(QDir::toNativeSeparators(preferencesFilePath()), error));
+}
+
+QString Program::captureFileName(const QDateTime& start, QString& problem) const {
+    const QString folder = monthFolder(resultsFolder(), start.date());
+    const QString error = createFolder(folder);
+    if (!error.isEmpty()) {
+        problem = QStringLiteral("the folder %1 cannot be created: %2")
+                      .arg(QDir::toNativeSeparators(folder), error);
+        return {};
+    }
+    // Two files started within a second (a small size limit, a quick off and on) keep both.
+    const QString stem = folder + QDir::separator() + kProductName +
+                         start.toString(QStringLiteral(" yyyy-MM-dd HH-mm-ss"));
+    QString name = stem + QStringLiteral(".pcapng");
+    for (int n = 2; QFileInfo::exists(name); ++n)
+        name = stem + QStringLiteral(" (%1).pcapng").arg(n);
+    return name;
+}
