@@ -1,6 +1,10 @@
 #include "WindowHarness.h"
 
-WindowHarness::WindowHarness() {
+WindowHarness::WindowHarness(bool captureAtStart)
+    : recorded1(std::make_unique<FakeSerialControl>()),
+      recorded2(std::make_unique<FakeSerialControl>()),
+      port1(static_cast<FakeSerialControl&>(recorded1.inner())),
+      port2(static_cast<FakeSerialControl&>(recorded2.inner())) {
     Seams seams;
     seams.messageBox = [this](const QString& title, const QString& text) {
         messages.append({title, text});
@@ -15,7 +19,10 @@ WindowHarness::WindowHarness() {
     seams.now = [this] {
         return now;
     };
-    program = std::make_unique<Program>(form, port1, port2, devices, clock, seams);
+    capture = std::make_unique<CaptureSwitch>(
+        clock, seams, std::array<RecordingControl*, 2>{&recorded1, &recorded2});
+    program = std::make_unique<Program>(form, recorded1, recorded2, devices, clock, seams);
+    program->useCapture(*capture, captureAtStart);
 }
 
 WindowHarness::~WindowHarness() = default;

@@ -3,6 +3,8 @@
 #include "FakeDeviceWatch.h"
 #include "FakeSerialControl.h"
 #include "app/Program.h"
+#include "capture/RecordingControl.h"
+#include "terminal/CaptureSwitch.h"
 #include "terminal/Clock.h"
 #include "ui/Form1.h"
 
@@ -11,11 +13,11 @@
 
 #include <memory>
 
-// The window with fake serial controls, a hand-moved clock and recorded dialogs, for tests.
-// Script the fakes, then start().
+// The window with fake serial controls (recorded while capture is on, as in the program), a
+// hand-moved clock and recorded dialogs, for tests. Script the fakes, then start().
 class WindowHarness {
 public:
-    WindowHarness();
+    explicit WindowHarness(bool captureAtStart = false);
     ~WindowHarness();
 
     // Start-up, and the apply of the setting fields that ends it.
@@ -26,10 +28,13 @@ public:
     }
 
     Form1 form;
-    FakeSerialControl port1;
-    FakeSerialControl port2;
+    RecordingControl recorded1;
+    RecordingControl recorded2;
+    FakeSerialControl& port1; // behind recorded1
+    FakeSerialControl& port2;
     FakeDeviceWatch devices;
     Clock clock;
+    std::unique_ptr<CaptureSwitch> capture;
     std::unique_ptr<Program> program;
 
     struct Message {
