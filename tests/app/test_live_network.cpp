@@ -15,10 +15,8 @@
 #include <QPushButton>
 #include <QTest>
 
-// The real program driving ports behind a real ser2net as it drives local ones. What one
-// control does on the network (settings, lines, rings, a server going and coming back, an
-// address nobody answers) is shown at the control's level; here, what only the whole program
-// shows.
+// The real program on ports behind a real ser2net: only what the network control's own test
+// cannot show.
 class LiveNetworkTest : public QObject {
     Q_OBJECT
 private slots:
