@@ -112,11 +112,8 @@ void TerminalTest::commandEditing() {
     FakeChannelView& v = rig.view1;
     v.setCommandText(QString());
     QCOMPARE(v.commandHex, QString());
-    for (const auto& [code, hex] : QList<QPair<QString, QString>>{{"13", "0D"},
-                                                                  {"255", "0DFF"},
-                                                                  {"300", "0DFF"},
-                                                                  {"-1", "0DFF"},
-                                                                  {" 6 5.9", "0DFF41"}}) {
+    for (const auto& [code, hex] : QList<QPair<QString, QString>>{
+             {"13", "0D"}, {"255", "0DFF"}, {"300", "0DFF"}, {" 6 5.9", "0DFF41"}}) {
         v.insertCode = code;
         emit v.insertClicked();
         QCOMPARE(v.commandHex, hex);
