@@ -30,9 +30,6 @@ private slots:
 private:
     // The links go into `linkFolder` when given.
     void start(const QStringList& simulatorOptions = {}, const QString& linkFolder = {});
-    QByteArray log(const char* name) const {
-        return m_window->find<LogView>(QLatin1String(name))->bytes();
-    }
 
     QTemporaryDir m_state;
     std::unique_ptr<ModemSimulator> m_simulator;
@@ -62,19 +59,18 @@ void LiveModemsTest::start(const QStringList& simulatorOptions, const QString& l
 void LiveModemsTest::aSlowModemIsNoModem() {
     // Line 1 says nothing at all; line 2 echoes at once but answers 400 ms later.
     start({"--mute", "1", "--delay", "2:400"});
-    TerminalChannel& one = m_window->program->terminal().channel(0);
-    TerminalChannel& two = m_window->program->terminal().channel(1);
-    QTRY_VERIFY(one.ModemState == 2 && two.ModemState == 2);
+    QTRY_VERIFY(m_window->channel(0).ModemState == 2 && m_window->channel(1).ModemState == 2);
     QCOMPARE(m_window->caption(0), QStringLiteral("Terminal 1: No Modem"));
     QCOMPARE(m_window->caption(1), QStringLiteral("Terminal 2: "));
     // The answer comes later, into the log.
-    QTRY_COMPARE(log("Text6"), QByteArray("\r\nDuplink Simulated Modem 1.0\r\n\r\nOK\r\n"));
+    QTRY_COMPARE(m_window->log(1)->bytes(),
+                 QByteArray("\r\nDuplink Simulated Modem 1.0\r\n\r\nOK\r\n"));
 }
 
 void LiveModemsTest::aPickIdentifiesTheModemAgain() {
     start();
     QTRY_COMPARE(m_window->caption(0), ModemSimulator::identifiedCaption(1));
-    TerminalChannel& ch = m_window->program->terminal().channel(0);
+    TerminalChannel& ch = m_window->channel(0);
     QCOMPARE(ch.ModemState, qint16(2));
     auto* dataBits = m_window->find<QComboBox>("Combo1_3");
     dataBits->setFocus();
@@ -105,7 +101,7 @@ void LiveModemsTest::aModemThatGoesAndComesBackIsTakenUpAgain() {
     for (int cycle = 0; cycle < 10; ++cycle) {
         // What came just before the loss stays in the log.
         m_window->run(0, QStringLiteral("AT"));
-        QTRY_VERIFY(log("Text2").endsWith("AT\r\r\nOK\r\n"));
+        QTRY_VERIFY(m_window->log(0)->bytes().endsWith("AT\r\r\nOK\r\n"));
         m_simulator.reset();
         // Noticed when the device goes, not by a later poll; timed from the moment it has gone.
         QElapsedTimer clock;
