@@ -1,14 +1,18 @@
 #!/usr/bin/env bash
 # Starts Duplink with its ports 1 and 2 on two simulated modems and port 3 on a simulated device
-# that uses a modem, so it can be tried without either. Usage: tools/demo.sh BUILD-DIR. The
-# simulator stops when the window closes or the script is interrupted.
+# that uses a modem, so it can be tried without either. Usage: tools/demo.sh BUILD-DIR [DUPLINK
+# OPTIONS...], such as --capture. The simulator stops when the window closes or the script is
+# interrupted; captures taken in the demo are kept.
 set -euo pipefail
 
-if [ $# -ne 1 ]; then
-    echo "Usage: $0 BUILD-DIR" >&2
+if [ $# -lt 1 ]; then
+    echo "Usage: $0 BUILD-DIR [DUPLINK OPTIONS...]" >&2
     exit 2
 fi
 build=$(cd "$1" && pwd)
+shift
+# The demo's own folder goes when it ends; its captures are moved here first.
+captures="${TMPDIR:-/tmp}/duplink-demo-captures"
 # The lines' options, shared with the test that follows the README's walkthrough.
 read -ra sim_options <"$(dirname "$0")/demo-simulator.options"
 sim="$build/tools/modem-sim/modem-sim"
@@ -38,7 +42,17 @@ stop() {
 cleanup() {
     stop "$app_pid"
     stop "$sim_pid"
+    keep_captures
     rm -rf "$links"
+}
+
+# shellcheck disable=SC2317
+keep_captures() {
+    local file kept=0
+    while IFS= read -r -d '' file; do
+        mkdir -p "$captures" && mv "$file" "$captures/" && kept=1
+    done < <(find "$links" -name '*.pcapng' -print0 2>/dev/null)
+    [ "$kept" -eq 0 ] || echo "The demo's captures are in $captures"
 }
 trap cleanup EXIT
 trap 'exit 130' INT
@@ -81,7 +95,7 @@ preload=""
 # after the window closes. The settings go into a folder of the demo's own, so the demo always
 # starts from the defaults the README's walkthrough expects and leaves the user's alone.
 LD_PRELOAD="$preload" ProgramFiles="$links" DUPLINK_COM1="$links/com1" \
-    DUPLINK_COM2="$links/com2" DUPLINK_COM3="$links/com3" "$app" &
+    DUPLINK_COM2="$links/com2" DUPLINK_COM3="$links/com3" "$app" "$@" &
 app_pid=$!
 status=0
 wait "$app_pid" || status=$?
