@@ -93,11 +93,7 @@ void Program::readSettings(QStringList& problems) {
                                 .arg(QDir::toNativeSeparators(loaded.backup));
             }
         }
-        if (m_record.ProductName != kProductName || m_record.ProductVersion != kProductVersion) {
-            ResetSettings(m_record, m_dataFolder, now);
-            reset = true;
-            saveError = SaveSettings();
-        } else if (loaded.incomplete) {
+        if (loaded.incomplete) {
             // Whatever the short file lacked now holds its default; the file should say so too.
             saveError = SaveSettings();
         }
