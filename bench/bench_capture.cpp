@@ -79,9 +79,6 @@ Outcome measure(EventTiming& app, bool transmit, bool capture, int seconds) {
     outcome.cpuShare = (usage::threadCpuSeconds() - cpuStart) / (double(clock.elapsed()) / 1000);
     feed.stop();
     outcome.tickMs = app.tickMs;
-    for (size_t i = 0; i < app.tickMs.size(); ++i)
-        if (app.tickMs[i] > 10)
-            bench::progress(QStringLiteral("DEBUG tick %1: %2").arg(i).arg(app.tickMs[i]));
     outcome.longestTick = app.longestTick;
     outcome.backlog = feed.largestBacklog();
     app.countTicksOf(nullptr, nullptr);
