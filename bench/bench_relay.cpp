@@ -1,8 +1,10 @@
 // The transmit relay: the program in transmit mode passing random bytes between two ptys both
 // ways at once with both logs on, as text and as hex, against jpnevulator and socat relaying the
-// same ptys, with the same pump and the same byte-for-byte check.
+// same ptys, with the same pump and the same byte-for-byte check; and the program relaying as text
+// with capture on, against the same without.
 
 #include "BenchRun.h"
+#include "CaptureTally.h"
 #include "LiveWindow.h"
 #include "PortLossWatch.h"
 #include "ProcessUsage.h"
@@ -23,15 +25,16 @@
 
 namespace {
 
-enum class Relay { DuplinkText, DuplinkHex, Jpnevulator, SocatHex, Socat };
+enum class Relay { DuplinkText, DuplinkCapture, DuplinkHex, Jpnevulator, SocatHex, Socat };
 
 bool isDuplink(Relay r) {
-    return r == Relay::DuplinkText || r == Relay::DuplinkHex;
+    return r == Relay::DuplinkText || r == Relay::DuplinkCapture || r == Relay::DuplinkHex;
 }
 
 QString nameOf(Relay r) {
     switch (r) {
     case Relay::DuplinkText:
+    case Relay::DuplinkCapture:
     case Relay::DuplinkHex:
         return QStringLiteral("Duplink, transmit mode");
     case Relay::Jpnevulator:
@@ -45,6 +48,8 @@ QString nameOf(Relay r) {
 }
 
 QString loggingOf(Relay r) {
+    if (r == Relay::DuplinkCapture)
+        return QStringLiteral("both logs, text; capture on");
     if (isDuplink(r))
         return r == Relay::DuplinkHex ? QStringLiteral("both logs, hex")
                                       : QStringLiteral("both logs, text");
@@ -59,6 +64,9 @@ struct Outcome {
     QString segments;        // each segment's rates, to show a trend
     bool exact = false;
     QString problem;
+    // With capture on: whether the files hold every byte relayed, each port and each way.
+    bool captureWhole = false;
+    QString captureAccount;
 };
 
 // The relay as a process of its own, on the two ptys' slaves.
@@ -89,13 +97,16 @@ std::unique_ptr<QProcess> startProcess(Relay r, const PtyPair& a, const PtyPair&
     return process;
 }
 
-// The program in transmit mode on the two ptys, its ports watched for being given up.
+// The program in transmit mode on the two ptys, its ports watched for being given up; capture,
+// when on, starts after the modems' identification and goes into the data folder's results.
 struct DuplinkRelay {
     DuplinkRelay(PtyPair& a, PtyPair& b, Relay r)
         : program(a, b), watch1(program.port1, QStringLiteral("port 1")),
-          watch2(program.port2, QStringLiteral("port 2")) {
+          watch2(program.port2, QStringLiteral("port 2")), tally(program.capture) {
         program.start();
         started = program.waitPastIdentification(a, b);
+        if (r == Relay::DuplinkCapture)
+            started = started && program.capture.setOn(true);
         if (r == Relay::DuplinkHex) {
             program.find<QCheckBox>(QStringLiteral("Check9"))->click();
             program.find<QCheckBox>(QStringLiteral("Check10"))->click();
@@ -110,8 +121,34 @@ struct DuplinkRelay {
     LiveWindow program;
     PortLossWatch watch1;
     PortLossWatch watch2;
+    CaptureTally tally;
     bool started = false;
 };
+
+// Port 1 received what went in at the first pty and sent what went in at the second; port 2 the
+// other way round.
+void checkCapture(DuplinkRelay& duplink, const RelayPump& pump, Outcome& outcome) {
+    duplink.program.capture.setOn(false);
+    if (!duplink.tally.count()) {
+        outcome.captureAccount = duplink.tally.problem();
+        return;
+    }
+    const CaptureTally& t = duplink.tally;
+    outcome.captureWhole =
+        t.received(0) == pump.delivered(0) && t.transmitted(1) == pump.delivered(0) &&
+        t.received(1) == pump.delivered(1) && t.transmitted(0) == pump.delivered(1);
+    outcome.captureAccount =
+        QStringLiteral("%1 in %2 file(s); port 1 in/out %3/%4, port 2 in/out %5/%6 MB; relayed %7 "
+                       "and %8 MB")
+            .arg(bench::megabytes(double(t.fileBytes())))
+            .arg(t.files().size())
+            .arg(bench::fixed(double(t.received(0)) / 1e6, 1),
+                 bench::fixed(double(t.transmitted(0)) / 1e6, 1),
+                 bench::fixed(double(t.received(1)) / 1e6, 1),
+                 bench::fixed(double(t.transmitted(1)) / 1e6, 1),
+                 bench::fixed(double(pump.delivered(0)) / 1e6, 1),
+                 bench::fixed(double(pump.delivered(1)) / 1e6, 1));
+}
 
 Outcome measure(Relay r, int seconds) {
     Outcome outcome;
@@ -180,6 +217,8 @@ Outcome measure(Relay r, int seconds) {
     while (!pump.allDelivered() && pump.intact() && !lost() && draining.elapsed() < 15000)
         runEventLoopFor(20);
     pump.stop();
+    if (r == Relay::DuplinkCapture)
+        checkCapture(*duplink, pump, outcome);
 
     QStringList each;
     for (size_t i = 0; i < rates[0].size(); ++i)
@@ -336,8 +375,8 @@ int main(int argc, char** argv) {
                        QStringLiteral("Segments, MB/s each way"),
                        QStringLiteral("Relay CPU, % of a core"), QStringLiteral("Byte-exact")});
     std::map<Relay, Outcome> outcomes;
-    for (const Relay r : {Relay::DuplinkText, Relay::DuplinkHex, Relay::Jpnevulator,
-                          Relay::SocatHex, Relay::Socat}) {
+    for (const Relay r : {Relay::DuplinkText, Relay::DuplinkCapture, Relay::DuplinkHex,
+                          Relay::Jpnevulator, Relay::SocatHex, Relay::Socat}) {
         bench::progress(QStringLiteral("%1 (%2), %3 s").arg(nameOf(r), loggingOf(r)).arg(seconds));
         const Outcome o = measure(r, seconds);
         outcomes[r] = o;
@@ -356,7 +395,9 @@ int main(int argc, char** argv) {
             "up is stopped there and rated by what it delivered until then. MB is 10^6 bytes. "
             "Duplink runs in the benchmark's process and its CPU is the GUI thread's; the others "
             "are processes of their own with their log sent to /dev/null. A port the program "
-            "gives up as lost ends its run and fails its goals.")
+            "gives up as lost ends its run and fails its goals. With capture on, the capture "
+            "starts after the modems' identification, in the run's temporary data folder; once the "
+            "relay has stopped it is turned off and its files are read back.")
             .arg(seconds));
 
     const Outcome& jpn = outcomes[Relay::Jpnevulator];
@@ -379,5 +420,15 @@ int main(int argc, char** argv) {
     const double hexTimes = timesJpn(hex);
     report.addGoal(QStringLiteral("Hex: at least 2x jpnevulator each way"), bench::ratio(hexTimes),
                    hex.exact && hexTimes >= 2);
+    const Outcome& captured = outcomes[Relay::DuplinkCapture];
+    const double kept =
+        text.rate[0] > 0 && text.rate[1] > 0
+            ? std::min(captured.rate[0] / text.rate[0], captured.rate[1] / text.rate[1])
+            : 0;
+    report.addGoal(QStringLiteral("Text with capture on: at least 80% of text without, each way"),
+                   bench::fixed(kept * 100, 0) + QStringLiteral(" %"),
+                   captured.exact && kept >= 0.8);
+    report.addGoal(QStringLiteral("Capture holds every byte relayed, each port and each way"),
+                   captured.captureAccount, captured.captureWhole);
     return report.finish();
 }

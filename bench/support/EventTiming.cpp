@@ -5,9 +5,10 @@
 #include <QElapsedTimer>
 #include <QEvent>
 
-void EventTiming::countTicksOf(const void* begin, const void* end) {
+void EventTiming::countTicksOf(const void* begin, const void* end, std::function<bool()> filter) {
     m_tickBegin = static_cast<const char*>(begin);
     m_tickEnd = static_cast<const char*>(end);
+    m_tickFilter = std::move(filter);
 }
 
 void EventTiming::reset() {
@@ -21,7 +22,8 @@ bool EventTiming::notify(QObject* receiver, QEvent* event) {
         return QApplication::notify(receiver, event);
     const QEvent::Type type = event->type();
     const auto* address = reinterpret_cast<const char*>(receiver);
-    const bool tick = type == QEvent::Timer && address >= m_tickBegin && address < m_tickEnd;
+    const bool tick = type == QEvent::Timer && address >= m_tickBegin && address < m_tickEnd &&
+                      (!m_tickFilter || m_tickFilter());
     const bool paint = type == QEvent::UpdateRequest || type == QEvent::Paint;
     // The receiver may be gone once the event is handled.
     const char* className = receiver->metaObject()->className();

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QString>
 
+#include <functional>
 #include <vector>
 
 // The application object, timing how long each event the event loop hands out takes to handle
@@ -20,8 +21,9 @@ public:
         QString what;
     };
 
-    // Timer events for an object inside [begin, end) are ticks.
-    void countTicksOf(const void* begin, const void* end);
+    // Timer events for an object inside [begin, end) are ticks; with a filter, only those for
+    // which it says yes just before they are handled.
+    void countTicksOf(const void* begin, const void* end, std::function<bool()> filter = nullptr);
     void reset();
     bool notify(QObject* receiver, QEvent* event) override;
 
@@ -34,5 +36,6 @@ public:
 private:
     const char* m_tickBegin = nullptr;
     const char* m_tickEnd = nullptr;
+    std::function<bool()> m_tickFilter;
     int m_depth = 0;
 };

@@ -65,7 +65,8 @@ void CaptureFile::writeUntilStopped(const QStringList& portNames) {
     PcapngWriter writer;
     for (const QString& name : portNames)
         writer.addInterface(name);
-    bool writing = writeBlocks(fd, writer.takeBlocks());
+    bool writing = writeBlocks(fd, writer.blocks());
+    writer.clearBlocks();
     while (writing) {
         std::vector<CaptureEntry> entries;
         bool stopping = false;
@@ -77,7 +78,8 @@ void CaptureFile::writeUntilStopped(const QStringList& portNames) {
         }
         for (const CaptureEntry& entry : entries)
             addEntry(writer, entry);
-        writing = writeBlocks(fd, writer.takeBlocks()) && !stopping;
+        writing = writeBlocks(fd, writer.blocks()) && !stopping;
+        writer.clearBlocks();
     }
     ::close(fd);
 }

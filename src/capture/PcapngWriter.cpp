@@ -5,8 +5,6 @@
 
 #include <QtEndian>
 
-#include <utility>
-
 namespace {
 
 using namespace Pcapng;
@@ -90,10 +88,6 @@ void PcapngWriter::addPacket(int interface, qint64 microsecondsSinceEpoch, const
         appendEndOfOptions(body);
     }
     addBlock(enhancedPacketBlock, body);
-}
-
-QByteArray PcapngWriter::takeBlocks() {
-    return std::exchange(m_blocks, {});
 }
 
 void PcapngWriter::addBlock(quint32 type, const QByteArray& body) {

@@ -18,8 +18,11 @@ public:
     void addPacket(int interface, qint64 microsecondsSinceEpoch, const QByteArray& data,
                    const QString& comment = {});
 
-    // The whole blocks added since the last call.
-    QByteArray takeBlocks();
+    // The whole blocks added since the last clearBlocks().
+    const QByteArray& blocks() const { return m_blocks; }
+    // Keeps the memory for the next blocks: a buffer made anew for every write grew by copying
+    // and touched fresh pages all the way, which cost a busy capture more than writing the file.
+    void clearBlocks() { m_blocks.resize(0); }
 
 private:
     void addBlock(quint32 type, const QByteArray& body);

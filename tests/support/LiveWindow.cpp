@@ -39,7 +39,7 @@ LiveWindow::LiveWindow(const QString& dataRoot)
     : m_whole(
           recordingProgram(dataRoot.isEmpty() ? ownDataRoot.path() : dataRoot, messages, beeps)),
       form(m_whole->form), port1(m_whole->port1), port2(m_whole->port2), clock(m_whole->clock),
-      program(&m_whole->program) {}
+      capture(m_whole->capture), program(&m_whole->program) {}
 
 LiveWindow::LiveWindow(PtyPair& port1Device, PtyPair& port2Device) : LiveWindow() {
     // Read when the ports open, at start-up.

@@ -51,6 +51,7 @@ public:
     PortControl& port1;
     PortControl& port2;
     Clock& clock;
+    CaptureSwitch& capture;
     Program* const program;
 };
 
