@@ -85,6 +85,7 @@ void CaptureFile::writeUntilStopped(const QStringList& portNames) {
 }
 
 bool CaptureFile::writeBlocks(int fd, const QByteArray& blocks) {
+    const qint64 whole = m_bytesWritten;
     qsizetype written = 0;
     while (written < blocks.size()) {
         const ssize_t n =
@@ -93,6 +94,9 @@ bool CaptureFile::writeBlocks(int fd, const QByteArray& blocks) {
             continue;
         if (n < 0) {
             fail(qt_error_string(errno));
+            // A block cut short would make readers reject the file there.
+            if (written > 0 && ::ftruncate(fd, whole) == 0)
+                m_bytesWritten = whole;
             return false;
         }
         written += n;

@@ -42,7 +42,8 @@ signals:
 
 private:
     void writeUntilStopped(const QStringList& portNames);
-    // Writes the blocks whole; false, with the failure reported, where the file refused them.
+    // Writes the blocks whole; false, with the failure reported and what went in of them taken
+    // back out, where the file refused them.
     bool writeBlocks(int fd, const QByteArray& blocks);
     void fail(const QString& reason);
 

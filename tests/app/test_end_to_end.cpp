@@ -76,33 +76,35 @@ bool validSettings(const QString& path) {
            !LoadSettings(r, path, QFileInfo(path).path() + QLatin1Char('/'), QDateTime()).recovered;
 }
 
+// The program run from a command line with no desktop, some variables set ("NAME=value"): its
+// exit code, output and error output.
+QStringList runWithoutDesktop(const QStringList& arguments, const QStringList& variables) {
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const QString& variable : variables)
+        environment.insert(variable.section('=', 0, 0), variable.section('=', 1));
+    environment.remove(QStringLiteral("DISPLAY"));
+    environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    QProcess duplink;
+    duplink.setProcessEnvironment(environment);
+    duplink.start(QStringLiteral(DUPLINK_PATH), arguments);
+    duplink.waitForFinished(10000);
+    return {QString::number(duplink.exitCode()), QString::fromUtf8(duplink.readAllStandardOutput()),
+            QString::fromUtf8(duplink.readAllStandardError())};
+}
+
 } // namespace
 
 // The real program, started as a user starts it, against the simulated modems.
 class EndToEndTest : public QObject {
     Q_OBJECT
 private slots:
-    void opensBothPortsAndEndsOnASignalSaving();
     void aSignalEndsAStartUpMessage();
     void aSignalEndsTheProgramWhenTheSaveFails();
     void everyEndingSignalSavesOnceWhileDataPours();
-    void afterAKillTheNextStartOpensTheSamePorts();
     void modemsTakenAwayAndBackAreHeldAgainAndWaitingCostsNothing();
     void listPortsShowsTheMapAndTheDevices();
     void printShowsACaptureAndWhereItIsCutShort();
 };
-
-void EndToEndTest::opensBothPortsAndEndsOnASignalSaving() {
-    DuplinkProcess duplink;
-    QVERIFY(duplink.simulator().isRunning());
-    QVERIFY(duplink.start());
-    QVERIFY(duplink.waitUntilHolding(duplink.simulator().device(1)));
-    QVERIFY(duplink.waitUntilHolding(duplink.simulator().device(2)));
-    QCOMPARE(QFileInfo(duplink.settingsFile()).size(), 11500);
-    QVERIFY(QFile::remove(duplink.settingsFile()));
-    QCOMPARE(duplink.terminate(), 0);
-    QCOMPARE(QFileInfo(duplink.settingsFile()).size(), 11500);
-}
 
 void EndToEndTest::aSignalEndsAStartUpMessage() {
     // Port 1 is missing: start-up shows its message and waits, before port 2 is opened.
@@ -150,19 +152,6 @@ void EndToEndTest::everyEndingSignalSavesOnceWhileDataPours() {
     }
 }
 
-void EndToEndTest::afterAKillTheNextStartOpensTheSamePorts() {
-    DuplinkProcess duplink;
-    QVERIFY(duplink.start());
-    QVERIFY(duplink.waitUntilHolding(duplink.simulator().device(2)));
-    QCOMPARE(duplink.terminate(5000, SIGKILL), -1);
-    // Its lock files are left behind; they are seen to be stale.
-    QVERIFY(duplink.start());
-    QVERIFY(duplink.waitUntilHolding(duplink.simulator().device(1)));
-    QVERIFY(duplink.waitUntilHolding(duplink.simulator().device(2)));
-    QVERIFY(validSettings(duplink.settingsFile()));
-    QCOMPARE(duplink.terminate(), 0);
-}
-
 namespace {
 
 // Processor time a process has used, in clock ticks.
@@ -202,17 +191,11 @@ void EndToEndTest::listPortsShowsTheMapAndTheDevices() {
     QVERIFY(map.open(QIODevice::WriteOnly));
     map.write("COM5=" + QFile::encodeName(simulator.link(1)) + "\nCOM6=/dev/duplink-unplugged\n");
     map.close();
-    QProcess list;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("ProgramFiles"), root.path());
-    environment.insert(QStringLiteral("DUPLINK_COM7"), QStringLiteral("/dev/from-the-environment"));
-    environment.remove(QStringLiteral("DISPLAY"));
-    environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
-    list.setProcessEnvironment(environment);
-    list.start(QStringLiteral(DUPLINK_PATH), {QStringLiteral("--list-ports")});
-    QVERIFY(list.waitForFinished(10000));
-    QCOMPARE(list.exitCode(), 0);
-    const QStringList lines = QString::fromLocal8Bit(list.readAllStandardOutput()).split('\n');
+    const QStringList list =
+        runWithoutDesktop({"--list-ports"}, {"ProgramFiles=" + root.path(),
+                                             "DUPLINK_COM7=/dev/from-the-environment"});
+    QCOMPARE(list[0], "0");
+    const QStringList lines = list[1].split('\n');
     const auto line = [&lines](int n) {
         return lines.value(n - 1).simplified();
     };
@@ -236,17 +219,7 @@ void EndToEndTest::printShowsACaptureAndWhereItIsCutShort() {
         capture.append({1, RtacSerial::Event::DataReceived, 0, "\xcf\r\n", {}, 1765000000200000});
     }
     const auto print = [](const QStringList& arguments) {
-        QProcess duplink;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("TZ"), QStringLiteral("UTC"));
-        environment.remove(QStringLiteral("DISPLAY"));
-        environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
-        duplink.setProcessEnvironment(environment);
-        duplink.start(QStringLiteral(DUPLINK_PATH), QStringList{"--print"} + arguments);
-        duplink.waitForFinished(10000);
-        return QStringList{QString::number(duplink.exitCode()),
-                           QString::fromUtf8(duplink.readAllStandardOutput()),
-                           QString::fromUtf8(duplink.readAllStandardError())};
+        return runWithoutDesktop(QStringList{"--print"} + arguments, {"TZ=UTC"});
     };
     const QString sent = QStringLiteral("2025-12-06 05:46:40.123 COM1 > ATZ\\r\n");
     QCOMPARE(print({fileName}),

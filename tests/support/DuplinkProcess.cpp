@@ -34,10 +34,10 @@ void DuplinkProcess::setPortDevice(int port, const QString& device) {
     m_environment.insert(QStringLiteral("DUPLINK_COM%1").arg(port), device);
 }
 
-bool DuplinkProcess::start() {
+bool DuplinkProcess::start(const QStringList& arguments) {
     m_duplink.setProcessEnvironment(m_environment);
     endsWithTheTest(m_duplink);
-    m_duplink.start(QStringLiteral(DUPLINK_PATH), {});
+    m_duplink.start(QStringLiteral(DUPLINK_PATH), arguments);
     return m_duplink.waitForStarted(5000);
 }
 

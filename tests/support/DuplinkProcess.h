@@ -24,7 +24,7 @@ public:
     void startSimulator();
     void setPortDevice(int port, const QString& device);
 
-    bool start();
+    bool start(const QStringList& arguments = {});
     // True once the program holds the device open.
     bool waitUntilHolding(const QString& device, int timeoutMs = 10000) const;
     bool isHolding(const QString& device) const;

@@ -14,8 +14,8 @@
 
 namespace {
 
-std::unique_ptr<WholeProgram> recordingProgram(const QString& dataRoot, QStringList& messages,
-                                               int& beeps) {
+std::unique_ptr<WholeProgram> recordingProgram(const QString& dataRoot, bool captureAtStart,
+                                               QStringList& messages, int& beeps) {
     qputenv("ProgramFiles", QFile::encodeName(dataRoot));
     Seams seams;
     seams.messageBox = [&messages](const QString&, const QString& text) {
@@ -30,14 +30,14 @@ std::unique_ptr<WholeProgram> recordingProgram(const QString& dataRoot, QStringL
     seams.now = [] {
         return QDateTime::currentDateTime();
     };
-    return std::make_unique<WholeProgram>(seams);
+    return std::make_unique<WholeProgram>(seams, captureAtStart);
 }
 
 } // namespace
 
-LiveWindow::LiveWindow(const QString& dataRoot)
-    : m_whole(
-          recordingProgram(dataRoot.isEmpty() ? ownDataRoot.path() : dataRoot, messages, beeps)),
+LiveWindow::LiveWindow(const QString& dataRoot, bool captureAtStart)
+    : m_whole(recordingProgram(dataRoot.isEmpty() ? ownDataRoot.path() : dataRoot, captureAtStart,
+                               messages, beeps)),
       form(m_whole->form), port1(m_whole->port1), port2(m_whole->port2), clock(m_whole->clock),
       capture(m_whole->capture), program(&m_whole->program) {}
 

@@ -18,7 +18,7 @@ struct TerminalChannel;
 class LiveWindow {
 public:
     // The data folder goes under `dataRoot` when given, else under a temporary folder.
-    explicit LiveWindow(const QString& dataRoot = {});
+    explicit LiveWindow(const QString& dataRoot = {}, bool captureAtStart = false);
     // Ports 1 and 2 on the two ptys' slaves.
     LiveWindow(PtyPair& port1Device, PtyPair& port2Device);
     ~LiveWindow();
