@@ -316,12 +316,14 @@ void ChannelWidgets::buildFinding(QWidget* frame) {
 
     // Anywhere in the channel; in the log's menu too.
     m_findAction = new QAction(QStringLiteral("Find"), this);
+    m_findAction->setObjectName(QStringLiteral("findInLog"));
     m_findAction->setShortcut(QKeySequence::Find);
     m_findAction->setShortcutContext(Qt::WidgetWithChildrenShortcut);
     connect(m_findAction, &QAction::triggered, m_finder, &LogFinder::open);
     frame->addAction(m_findAction);
     m_log->addAction(m_findAction);
     m_saveAction = new QAction(QStringLiteral("Save as\u2026"), this);
+    m_saveAction->setObjectName(QStringLiteral("saveLogAs"));
     connect(m_saveAction, &QAction::triggered, this, &ChannelView::saveLogChosen);
     m_log->addAction(m_saveAction);
 
