@@ -59,8 +59,10 @@ bool LogSearch::shiftDown(qint64 bytes) {
 QList<LogRange> LogSearch::scan(const LogText& text, qint64 budget) {
     QList<LogRange> found;
     const qint64 to = std::min(text.size(), m_position + budget);
-    if (m_pattern.isEmpty() || to <= m_position)
+    if (m_pattern.isEmpty() || to <= m_position) {
+        m_position = std::max(m_position, to); // an empty pattern is done at once
         return found;
+    }
     const QByteArray piece = text.slice(m_position, to);
     if (m_hexText)
         scanHexText(piece.constData(), piece.size(), m_position, found);
