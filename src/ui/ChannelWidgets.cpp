@@ -18,8 +18,8 @@
 #include <QComboBox>
 #include <QGroupBox>
 #include <QKeyEvent>
-#include <QLayout>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QShortcut>
