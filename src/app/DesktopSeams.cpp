@@ -26,6 +26,9 @@ Seams desktopSeams(QWidget* parent) {
     s.chooseFolder = [owner](const QString& title) {
         return QFileDialog::getExistingDirectory(owner, title);
     };
+    s.chooseSaveFile = [owner](const QString& title, const QString& suggestedName) {
+        return QFileDialog::getSaveFileName(owner, title, suggestedName);
+    };
     s.beep = [] {
         QApplication::beep();
     };

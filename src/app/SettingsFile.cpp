@@ -1,6 +1,6 @@
 #include "SettingsFile.h"
 
-#include "FileWriting.h"
+#include "capture/FileWriting.h"
 #include "terminal/Product.h"
 #include "text/AnsiCodePage.h"
 

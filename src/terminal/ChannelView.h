@@ -29,6 +29,9 @@ public:
     virtual void appendToLog(const QByteArray& bytes) = 0;
     virtual void moveLogCaretToEnd() = 0;
     virtual void clearLog() = 0;
+    // The log's bytes as they are held, read a piece at a time: a long log is partly in files.
+    virtual qint64 logSize() const = 0;
+    virtual QByteArray logSlice(qint64 from, qint64 to) const = 0;
 
     virtual void setCommandText(const QString& text) = 0;
     virtual void focusCommand() = 0;
@@ -58,4 +61,5 @@ signals:
     void emptyClicked(); // "*"
     void rtsBoxClicked();
     void dtrBoxClicked();
+    void saveLogChosen(); // the log's "Save as..."
 };

@@ -1,10 +1,15 @@
 #include "CommandEditing.h"
 
 #include "ChannelView.h"
+#include "Product.h"
+#include "Seams.h"
 #include "TerminalChannel.h"
+#include "capture/FileWriting.h"
 #include "serial/SerialControl.h"
 #include "text/AnsiCodePage.h"
 #include "text/TextConversions.h"
+
+#include <QDir>
 
 void Command3_Click(TerminalChannel& ch) {
     ChannelView& v = ch.view;
@@ -39,4 +44,25 @@ void Command8_Click(TerminalChannel& ch) {
 
 void Text4_Change(TerminalChannel& ch) {
     ch.view.setCommandHex(StringToHEX_noSP(ch.view.commandText()));
+}
+
+void saveLogAs(TerminalChannel& ch, const Seams& seams) {
+    const QString suggested = QStringLiteral("COM%1 %2.txt")
+                                  .arg(ch.MSComm.CommPort())
+                                  .arg(seams.now().toString(QStringLiteral("yyyy-MM-dd HH-mm-ss")));
+    const QString path = seams.chooseSaveFile(QStringLiteral("Save the log"), suggested);
+    if (path.isEmpty())
+        return;
+    // A long log is partly in files: it goes a piece at a time.
+    constexpr qint64 kPiece = qint64(1) << 20;
+    const qint64 size = ch.view.logSize();
+    qint64 at = 0;
+    const QString error = replaceWholeFile(path, [&] {
+        const QByteArray piece = ch.view.logSlice(at, std::min(size, at + kPiece));
+        at += piece.size();
+        return piece;
+    });
+    if (!error.isEmpty())
+        seams.messageBox(kMessageTitle, QStringLiteral("The log could not be saved to %1: %2")
+                                            .arg(QDir::toNativeSeparators(path), error));
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+struct Seams;
 struct TerminalChannel;
 
 // "Run": the command and its end character echoed into the log (when "Show entered command" is
@@ -18,3 +19,7 @@ void Command8_Click(TerminalChannel& ch);
 
 // Terminal 1's hex box shows its command box in hex, whoever changed the command.
 void Text4_Change(TerminalChannel& ch);
+
+// The log's "Save as...": its bytes exactly as held, into the file the user chooses, replacing
+// it whole or not at all; a failure is told in a message naming the file and the reason.
+void saveLogAs(TerminalChannel& ch, const Seams& seams);

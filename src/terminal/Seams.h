@@ -11,6 +11,9 @@ struct Seams {
     std::function<void(const QString& title, const QString& text)> messageBox;
     // A folder chooser; the chosen folder's absolute path, or an empty text when cancelled.
     std::function<QString(const QString& title)> chooseFolder;
+    // A file chooser for saving, offering the suggested name; the chosen file's absolute path,
+    // or an empty text when cancelled.
+    std::function<QString(const QString& title, const QString& suggestedName)> chooseSaveFile;
     std::function<void()> beep;
     std::function<QDateTime()> now;
 };

@@ -36,6 +36,8 @@ Terminal::Terminal(Clock& clock, Seams seams, ChannelParts one, ChannelParts two
         connect(&ch.view, &ChannelView::runClicked, this, [&ch] { Command3_Click(ch); });
         connect(&ch.view, &ChannelView::clearClicked, this, [&ch] { Command4_Click(ch); });
         connect(&ch.view, &ChannelView::emptyClicked, this, [&ch] { Command11_Click(ch); });
+        connect(&ch.view, &ChannelView::saveLogChosen, this,
+                [this, &ch] { saveLogAs(ch, m_seams); });
     }
 }
 

@@ -6,18 +6,23 @@
 #include "ComboText.h"
 #include "FittingFont.h"
 #include "Lamp.h"
+#include "LogFinder.h"
 #include "LogView.h"
 #include "Placement.h"
+#include "SearchBar.h"
 #include "SettingLists.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QShortcut>
 #include <QTimer>
 
 #include <limits>
@@ -215,6 +220,14 @@ void ChannelWidgets::setPortDetails(const QString& details) {
     m_summary->setAccessibleDescription(details);
 }
 
+qint64 ChannelWidgets::logSize() const {
+    return m_log->size();
+}
+
+QByteArray ChannelWidgets::logSlice(qint64 from, qint64 to) const {
+    return m_log->logText().slice(from, to);
+}
+
 void ChannelWidgets::setCaptions(const CaptionSet& c) {
     const QString frame = m_number == 1 ? c.Frame2 : c.Frame5;
     m_frame->setTitle(frame);
@@ -224,6 +237,9 @@ void ChannelWidgets::setCaptions(const CaptionSet& c) {
     m_runButton->setText(c.Command3);
     m_clearButton->setText(c.Command4);
     m_insertButton->setText(c.Command8);
+    m_findAction->setText(c.findItem);
+    m_saveAction->setText(c.saveLogItem);
+    m_searchBar->setCaptions(c);
 }
 
 bool ChannelWidgets::eventFilter(QObject* watched, QEvent* event) {
@@ -282,6 +298,47 @@ void ChannelWidgets::buildFrame(const ChannelLayout& l, QWidget* client) {
     m_showCommand = place<QCheckBox>(f, l.showCommand, QStringLiteral("Show entered command"));
     m_hexFormat = place<QCheckBox>(f, l.hexFormat, QStringLiteral("HEX Format"));
     m_clearButton = place<QPushButton>(f, l.clearButton, QStringLiteral("Clear"));
+    buildFinding(f);
+}
+
+void ChannelWidgets::buildFinding(QWidget* frame) {
+    // Hidden it takes no room; open, it covers the bottom of the log.
+    m_searchBar = new SearchBar(frame);
+    const QRect log = m_log->geometry();
+    const int height = m_searchBar->sizeHint().height();
+    m_searchBar->setGeometry(log.left(), log.bottom() + 1 - height, log.width(), height);
+    m_searchBar->layout()->activate();
+    m_finder = new LogFinder(*m_log, *m_searchBar, [this] { return hexFormatChecked(); });
+    connect(m_hexFormat, &QCheckBox::toggled, m_finder, [this] {
+        if (m_searchBar->isVisible())
+            m_finder->restart();
+    });
+
+    // Anywhere in the channel; in the log's menu too.
+    m_findAction = new QAction(QStringLiteral("Find"), this);
+    m_findAction->setObjectName(QStringLiteral("findInLog"));
+    m_findAction->setShortcut(QKeySequence::Find);
+    m_findAction->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    connect(m_findAction, &QAction::triggered, m_finder, &LogFinder::open);
+    frame->addAction(m_findAction);
+    m_log->addAction(m_findAction);
+    m_saveAction = new QAction(QStringLiteral("Save as\u2026"), this);
+    m_saveAction->setObjectName(QStringLiteral("saveLogAs"));
+    connect(m_saveAction, &QAction::triggered, this, &ChannelView::saveLogChosen);
+    m_log->addAction(m_saveAction);
+
+    const auto step = [this](const QKeySequence& keys, void (LogFinder::*move)()) {
+        auto* shortcut =
+            new QShortcut(keys, m_frame, nullptr, nullptr, Qt::WidgetWithChildrenShortcut);
+        connect(shortcut, &QShortcut::activated, m_finder, [this, move] {
+            if (m_searchBar->isHidden())
+                m_finder->open();
+            else
+                (m_finder->*move)();
+        });
+    };
+    step(QKeySequence(Qt::Key_F3), &LogFinder::next);
+    step(QKeySequence(Qt::SHIFT | Qt::Key_F3), &LogFinder::previous);
 }
 
 void ChannelWidgets::buildPortPanel(const ChannelLayout& l) {

@@ -13,7 +13,10 @@ class QComboBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
+class LogFinder;
 class LogView;
+class QAction;
+class SearchBar;
 class QPushButton;
 class QWidget;
 struct ChannelLayout;
@@ -52,6 +55,8 @@ public:
     void setPortSummaryColour(int colour) override;
     void describePorts(const QStringList& byNumber) override;
     void setPortDetails(const QString& details) override;
+    qint64 logSize() const override;
+    QByteArray logSlice(qint64 from, qint64 to) const override;
 
     void setCaptions(const CaptionSet& captions);
 
@@ -62,6 +67,7 @@ private:
     void buildFrame(const ChannelLayout& l, QWidget* client);
     void buildPortPanel(const ChannelLayout& l);
     void fitPortPanelTexts(const std::array<QLabel*, kSettingFieldCount>& captions);
+    void buildFinding(QWidget* frame);
 
     int m_number;
     bool m_typingEnds = false;           // typing in a setting field is ending: no pick comes of it
@@ -79,6 +85,10 @@ private:
     QCheckBox* m_showCommand = nullptr;    // Check5 / Check8
     QCheckBox* m_hexFormat = nullptr;      // Check9 / Check10
     QPushButton* m_clearButton = nullptr;  // Command4 / Command7
+    SearchBar* m_searchBar = nullptr;      // over the bottom of the log while open
+    LogFinder* m_finder = nullptr;
+    QAction* m_findAction = nullptr;
+    QAction* m_saveAction = nullptr;
 
     QGroupBox* m_portPanel = nullptr;                      // Frame3 / Frame6
     std::array<QComboBox*, kSettingFieldCount> m_combos{}; // Combo1 / Combo2

@@ -1,5 +1,6 @@
 #include "LogView.h"
 
+#include "Colours.h"
 #include "log/LogAccessible.h"
 #include "log/LogScrollBar.h"
 #include "text/AnsiCodePage.h"
@@ -66,7 +67,8 @@ void LogView::appendBytes(const QByteArray& bytes) {
     forgetLayoutsFrom(m_text.lineCount() - (lastIsCr ? 2 : 1));
     const LogScrollBar::Batch scrolling(static_cast<LogScrollBar*>(verticalScrollBar()));
     m_text.append(bytes);
-    end -= followFrontShift();
+    const qint64 dropped = followFrontShift();
+    end -= dropped;
     if (QAccessible::isActive() && !bytes.isEmpty())
         notify(QAccessibleTextInsertEvent(this, int(end), ansi::decode(bytes)));
     updateScrollRange();
@@ -75,6 +77,7 @@ void LogView::appendBytes(const QByteArray& bytes) {
         viewport()->update();
     else
         moveCaretToEnd();
+    emit changed(end, dropped);
 }
 
 qint64 LogView::followFrontShift() {
@@ -86,6 +89,14 @@ qint64 LogView::followFrontShift() {
     m_topLine = std::max(0, m_topLine - shift.lines);
     m_topOffset = 0;
     m_layouts.clear();
+    // Highlights go with the text they mark.
+    const auto gone = std::find_if(m_highlights.begin(), m_highlights.end(),
+                                   [&](const LogRange& r) { return r.to > shift.bytes; });
+    const int lost = int(gone - m_highlights.begin());
+    m_highlights.erase(m_highlights.begin(), gone);
+    for (LogRange& r : m_highlights)
+        r = {std::max<qint64>(0, r.from - shift.bytes), r.to - shift.bytes};
+    m_currentHighlight = m_currentHighlight >= lost ? m_currentHighlight - lost : -1;
     return shift.bytes;
 }
 
@@ -102,8 +113,33 @@ void LogView::clear() {
     m_text.clear();
     m_layouts.clear();
     m_topOffset = 0;
+    clearHighlights();
     updateScrollRange();
     setSelection(0, 0);
+    emit changed(0, 0);
+}
+
+void LogView::addHighlights(const QList<LogRange>& ranges) {
+    if (ranges.isEmpty())
+        return;
+    m_highlights += ranges;
+    viewport()->update();
+}
+
+void LogView::clearHighlights() {
+    m_highlights.clear();
+    m_currentHighlight = -1;
+    viewport()->update();
+}
+
+void LogView::setCurrentHighlight(int index) {
+    if (index < 0 || index >= m_highlights.size())
+        index = -1;
+    m_currentHighlight = index;
+    // Selected, it stays in view while more text comes.
+    if (index >= 0)
+        setSelection(m_highlights[index].from, m_highlights[index].to);
+    viewport()->update();
 }
 
 void LogView::copy() const {
@@ -161,12 +197,20 @@ void LogView::replace(qint64 position, qint64 removed, const QByteArray& inserte
     }
     // An edit next to a line break may change the line before it too.
     forgetLayoutsFrom(std::max(0, m_text.lineOf(position) - 1));
+    // What was found from here on no longer stands there.
+    const auto stale = std::find_if(m_highlights.begin(), m_highlights.end(),
+                                    [&](const LogRange& r) { return r.to > position; });
+    if (m_currentHighlight >= int(stale - m_highlights.begin()))
+        m_currentHighlight = -1;
+    m_highlights.erase(stale, m_highlights.end());
     m_text.replace(position, removed, inserted);
-    position -= followFrontShift();
+    const qint64 dropped = followFrontShift();
+    position -= dropped;
     if (QAccessible::isActive() && !inserted.isEmpty())
         notify(QAccessibleTextInsertEvent(this, int(position), ansi::decode(inserted)));
     updateScrollRange();
     setSelection(position + inserted.size(), position + inserted.size());
+    emit changed(position, dropped);
 }
 
 void LogView::insertAtCaret(const QByteArray& inserted) {
@@ -272,7 +316,7 @@ void LogView::paintEvent(QPaintEvent*) {
         const qint64 start = m_text.lineStart(line);
         const qint64 end = m_text.lineEnd(line);
         const QPointF origin(kMargin, top);
-        QList<QTextLayout::FormatRange> selections;
+        QList<QTextLayout::FormatRange> selections = highlightsIn(start, end);
         if (from < end && to > start)
             selections.append({int(std::max(from, start) - start),
                                int(std::min(to, end) - std::max(from, start)), selected});
@@ -289,6 +333,24 @@ void LogView::paintEvent(QPaintEvent*) {
             layout.drawCursor(&painter, origin, int(m_caret - start));
         return true;
     });
+}
+
+QList<QTextLayout::FormatRange> LogView::highlightsIn(qint64 start, qint64 end) const {
+    QList<QTextLayout::FormatRange> marks;
+    QTextCharFormat found;
+    found.setBackground(kMatchBackground);
+    found.setForeground(QColor(Qt::black));
+    QTextCharFormat current = found;
+    current.setBackground(kCurrentMatchBackground);
+    auto r = std::partition_point(m_highlights.begin(), m_highlights.end(),
+                                  [&](const LogRange& h) { return h.to <= start; });
+    for (; r != m_highlights.end() && r->from < end; ++r) {
+        const qint64 from = std::max(r->from, start);
+        const bool isCurrent = r - m_highlights.begin() == m_currentHighlight;
+        marks.append(
+            {int(from - start), int(std::min(r->to, end) - from), isCurrent ? current : found});
+    }
+    return marks;
 }
 
 qint64 LogView::offsetAt(const QPoint& point) const {

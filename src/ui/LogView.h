@@ -1,5 +1,6 @@
 #pragma once
 
+#include "log/LogSearch.h"
 #include "log/LogText.h"
 
 #include <QAbstractScrollArea>
@@ -38,12 +39,28 @@ public:
     // A line longer than LogText::kMaxLineLength counts as more than one.
     int lineCount() const { return m_text.lineCount(); }
 
+    // Stretches drawn in the highlight colour (matches found), ascending and apart; the current
+    // one in a colour of its own, selected and scrolled into view. Dropped with the oldest text.
+    void addHighlights(const QList<LogRange>& ranges);
+    void clearHighlights();
+    void setCurrentHighlight(int index);
+    const QList<LogRange>& highlights() const { return m_highlights; }
+    int currentHighlight() const { return m_currentHighlight; }
+    const LogText& logText() const { return m_text; }
+    // Where the first line in view starts.
+    qint64 firstOffsetInView() const { return m_text.lineStart(m_topLine); }
+
     void copy() const;
     void cut();
     void paste();
     void selectAll();
 
     QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
+
+signals:
+    // The text changed from this offset on (the old end, for an append), after the oldest
+    // `dropped` bytes were given up, which moved every offset down by that much.
+    void changed(qint64 from, qint64 dropped);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -107,6 +124,7 @@ private:
     // Calls visit(line, layout, top) for each line in view, top in viewport pixels, until it
     // returns false.
     template <class Visit> void forEachLineInView(Visit visit) const;
+    QList<QTextLayout::FormatRange> highlightsIn(qint64 start, qint64 end) const;
     qint64 offsetAt(const QPoint& point) const;
     QRect characterRect(qint64 offset, bool caretOnly) const;
     // The first line from which `line`, counted to `heightUsed` pixels, still fits in view.
@@ -127,4 +145,6 @@ private:
     bool m_caretOn = true;
     QBasicTimer m_blink;
     mutable QCache<int, QTextLayout> m_layouts{256};
+    QList<LogRange> m_highlights;
+    int m_currentHighlight = -1;
 };

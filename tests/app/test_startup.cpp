@@ -5,7 +5,10 @@
 #include "app/TerminationSignals.h"
 #include "terminal/LampColours.h"
 #include "ui/Lamp.h"
+#include "ui/LogView.h"
+#include "ui/SearchBar.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
@@ -24,6 +27,7 @@
 #include <QTimer>
 
 #include <csignal>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 namespace {
@@ -68,6 +72,7 @@ private slots:
     void theLanguageIsChosenAndRemembered();
     void badValuesTypedIntoTheWindow();
     void theWindowForwardsCommandEditing();
+    void aChannelsLogIsSearchedAndSavedAsHeld();
     // A termination signal is for good: message boxes are not shown after it. This comes last.
     void exitClosingAndTerminationSignalsEachSaveOnce();
 
@@ -361,6 +366,60 @@ void StartupTest::theWindowForwardsCommandEditing() {
     h.find<QPushButton>("Command9")->click();
     QCOMPARE(h.find<QLineEdit>("Text7")->text(), QStringLiteral("ATA"));
     QCOMPARE(text10->text(), QStringLiteral("41545A0D"));
+}
+
+void StartupTest::aChannelsLogIsSearchedAndSavedAsHeld() {
+    StartedWindow h;
+    auto* log = h.find<LogView>("Text2");
+    log->setStoreThreshold(64 << 10);
+    QByteArray every;
+    for (int i = 0; i < 256; ++i)
+        every += char(i);
+    const QByteArray held = every.repeated(1024); // most of it in the log's files
+    log->clear();
+    log->appendBytes(held);
+    QVERIFY(!log->storeFiles().isEmpty());
+
+    // Ctrl+F anywhere in a channel opens that channel's find bar.
+    h.form.show();
+    h.form.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&h.form));
+    h.find<QLineEdit>("Text4")->setFocus();
+    QTest::keyClick(h.find<QLineEdit>("Text4"), Qt::Key_F, Qt::ControlModifier);
+    auto* bar = h.find<QWidget>("Frame2")->findChild<SearchBar*>();
+    QVERIFY(bar->isVisible() && h.find<QWidget>("Frame5")->findChild<SearchBar*>()->isHidden());
+    QTest::keyClicks(bar->findChild<QLineEdit*>("searchText"), "FF00");
+    bar->findChild<QAbstractButton*>("searchHex")->click();
+    QTRY_COMPARE(bar->findChild<QLabel*>("searchMatches")->text(), "1023 of 1023");
+
+    // Save as: exactly the bytes held, over what was there; then a target that cannot be
+    // written, and one whose disk fills part way: a message each, nothing lost.
+    QAction* saveAs = nullptr;
+    for (QAction* a : log->actions())
+        saveAs = a->objectName() == "saveLogAs" ? a : saveAs;
+    QTemporaryDir folder;
+    h.saveFileAnswer = folder.filePath("log.txt");
+    writeFile(h.saveFileAnswer, "older");
+    saveAs->trigger();
+    QCOMPARE(h.saveFileQuestions, QStringList({"Save the log | COM1 2026-12-05 14-03-09.txt"}));
+    QCOMPARE(readFile(h.saveFileAnswer), held);
+    log->appendBytes("newer");
+    for (const QString& target : {QStringLiteral("/etc/passwd/log.txt"), h.saveFileAnswer}) {
+        h.saveFileAnswer = target;
+        rlimit limit{};
+        getrlimit(RLIMIT_FSIZE, &limit);
+        const rlimit small{rlim_t(held.size() / 2), limit.rlim_max};
+        const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        setrlimit(RLIMIT_FSIZE, &small);
+        saveAs->trigger();
+        setrlimit(RLIMIT_FSIZE, &limit);
+        std::signal(SIGXFSZ, oldHandler);
+        QVERIFY2(h.messages.size() == 1 && h.messages.last().text.contains(target),
+                 qPrintable(h.messages.value(0).text));
+        h.messages.clear();
+    }
+    QCOMPARE(readFile(h.saveFileAnswer), held);
+    QCOMPARE(QDir(folder.path()).entryList(QDir::Files), QStringList("log.txt"));
 }
 
 void StartupTest::exitClosingAndTerminationSignalsEachSaveOnce() {

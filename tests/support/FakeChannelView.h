@@ -28,6 +28,8 @@ public:
     void appendToLog(const QByteArray& bytes) override;
     void moveLogCaretToEnd() override { caretAtEnd = true; }
     void clearLog() override { log.clear(); }
+    qint64 logSize() const override { return log.size(); }
+    QByteArray logSlice(qint64 from, qint64 to) const override { return log.mid(from, to - from); }
     void setCommandText(const QString& text) override;
     void focusCommand() override { commandFocused = true; }
     void setCommandHex(const QString& hex) override { commandHex = hex; }

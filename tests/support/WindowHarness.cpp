@@ -13,6 +13,10 @@ WindowHarness::WindowHarness(bool captureAtStart)
         folderTitles << title;
         return folderAnswer;
     };
+    seams.chooseSaveFile = [this](const QString& title, const QString& suggestedName) {
+        saveFileQuestions << title + QStringLiteral(" | ") + suggestedName;
+        return saveFileAnswer;
+    };
     seams.beep = [this] {
         ++beeps;
     };

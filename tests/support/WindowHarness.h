@@ -44,6 +44,8 @@ public:
     QList<Message> messages;
     QStringList folderTitles;
     QString folderAnswer;
+    QStringList saveFileQuestions; // "title | suggested name"
+    QString saveFileAnswer;
     int beeps = 0;
     QDateTime now{QDate(2026, 12, 5), QTime(14, 3, 9)};
 };

@@ -278,6 +278,11 @@ void LogView::contextMenuEvent(QContextMenuEvent* event) {
     selectAllAction->setEnabled(m_text.size() > 0);
     menu.addSeparator();
     menu.addAction(tr("Clear"), this, &LogView::clear)->setEnabled(m_text.size() > 0);
+    // What the window adds to the log (finding, saving).
+    if (!actions().isEmpty()) {
+        menu.addSeparator();
+        menu.addActions(actions());
+    }
     menu.exec(event->globalPos());
 }
 

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <filesystem>
 #include <system_error>
+#include <utility>
 
 #ifdef Q_OS_UNIX
 #include <sys/stat.h>
@@ -25,7 +26,7 @@ std::filesystem::path nativePath(const QString& path) {
 }
 
 // Writes every byte through the descriptor, so that a short write is seen for what it is.
-QString writeAll(QFile& file, const QByteArray& content) {
+QString writePiece(QFile& file, const QByteArray& content) {
 #ifdef Q_OS_UNIX
     const int fd = file.handle();
     qsizetype done = 0;
@@ -37,14 +38,29 @@ QString writeAll(QFile& file, const QByteArray& content) {
             return QString::fromLocal8Bit(std::strerror(n < 0 ? errno : EIO));
         done += n;
     }
-    if (::fsync(fd) != 0)
-        return QString::fromLocal8Bit(std::strerror(errno));
     return {};
 #else
-    if (file.write(content) != content.size() || !file.flush())
+    if (file.write(content) != content.size())
         return file.errorString();
     return {};
 #endif
+}
+
+// Every byte on disk before the file counts as written.
+QString flushToDisk(QFile& file) {
+#ifdef Q_OS_UNIX
+    if (::fsync(file.handle()) != 0)
+        return QString::fromLocal8Bit(std::strerror(errno));
+#else
+    if (!file.flush())
+        return file.errorString();
+#endif
+    return {};
+}
+
+QString writeAll(QFile& file, const QByteArray& content) {
+    const QString error = writePiece(file, content);
+    return error.isEmpty() ? flushToDisk(file) : error;
 }
 
 #ifdef Q_OS_UNIX
@@ -61,6 +77,12 @@ void keepOwnerAndMode(const QString& path, int fd) {
 } // namespace
 
 QString replaceWholeFile(const QString& path, const QByteArray& content) {
+    bool given = false;
+    return replaceWholeFile(path,
+                            [&] { return std::exchange(given, true) ? QByteArray() : content; });
+}
+
+QString replaceWholeFile(const QString& path, const std::function<QByteArray()>& nextPiece) {
     // A link to a file is written through: the file it leads to is replaced, the link stays.
     const QFileInfo info(path);
     const QString file = info.isSymLink() && info.isFile() ? info.canonicalFilePath() : path;
@@ -70,7 +92,12 @@ QString replaceWholeFile(const QString& path, const QByteArray& content) {
 #ifdef Q_OS_UNIX
     keepOwnerAndMode(file, temporary.handle());
 #endif
-    QString error = writeAll(temporary, content);
+    for (QByteArray piece = nextPiece(); !piece.isEmpty(); piece = nextPiece()) {
+        const QString error = writePiece(temporary, piece);
+        if (!error.isEmpty())
+            return error;
+    }
+    const QString error = flushToDisk(temporary);
     if (!error.isEmpty())
         return error;
     temporary.close();

@@ -3,12 +3,17 @@
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
+
 // Each returns an empty text, or why it failed.
 
 // Replaces the file with `content` through a temporary file in the same folder that is
 // renamed over it only once every byte is on disk; on failure the old file is untouched. The
 // new file keeps the old one's owner and mode; a link to a file is kept, and its file replaced.
 QString replaceWholeFile(const QString& path, const QByteArray& content);
+// The same for content too long to hold at once: `nextPiece` gives it a piece at a time, then
+// an empty piece.
+QString replaceWholeFile(const QString& path, const std::function<QByteArray()>& nextPiece);
 
 // Overwrites the start of an existing file with `content`, leaving the rest as it is.
 QString overwriteFileStart(const QString& path, const QByteArray& content);
