@@ -136,6 +136,35 @@ QString StringToHEX_noSP(const QString& x) {
     return QString::fromLatin1(hexOf(ansi::encode(x), false));
 }
 
+QByteArray bytesOfHex(const QString& hex) {
+    QByteArray bytes;
+    int high = -1; // the first digit of a byte, while its second is awaited
+    for (const QChar c : hex) {
+        if (c.isSpace()) {
+            if (high >= 0)
+                return {};
+            continue;
+        }
+        const char16_t u = c.unicode();
+        int value = -1;
+        if (u >= '0' && u <= '9')
+            value = u - '0';
+        else if (u >= 'A' && u <= 'F')
+            value = u - 'A' + 10;
+        else if (u >= 'a' && u <= 'f')
+            value = u - 'a' + 10;
+        if (value < 0)
+            return {};
+        if (high < 0) {
+            high = value;
+        } else {
+            bytes.append(char(high << 4 | value));
+            high = -1;
+        }
+    }
+    return high < 0 ? bytes : QByteArray();
+}
+
 qint16 CharacterCode(const QString& text) {
     // Worked on the decimal digits themselves, so that neither a huge nor a tiny number can be
     // mistaken for the other.

@@ -18,6 +18,10 @@ QByteArray StringToHEX(const QByteArray& bytes);
 // The same without the spaces ("4154" for "AT").
 QString StringToHEX_noSP(const QString& x);
 
+// The bytes that hex digits name, two digits a byte, in either case; blanks may stand between
+// bytes ("41 54", "4154"). Nothing when the text names no whole bytes or holds anything else.
+QByteArray bytesOfHex(const QString& hex);
+
 // The character code of a text: the number it starts with (blanks, tabs and line feeds are
 // skipped wherever they stand), rounded down and clamped to the 16-bit range; 0 when there
 // is no number.

@@ -22,6 +22,15 @@ const CaptionSet kEnglish = {
     QStringLiteral("Insert Char 0-255"),
     QStringLiteral("Capture"),
     QStringLiteral("\u25CF Capture"),
+    QStringLiteral("Find"),
+    QStringLiteral("Text to find"),
+    QStringLiteral("Typed as hex bytes"),
+    QStringLiteral("Previous match"),
+    QStringLiteral("Next match"),
+    QStringLiteral("Close the find bar"),
+    QStringLiteral("%1 of %2"),
+    QStringLiteral("No match"),
+    QStringLiteral("Save as\u2026"),
 };
 
 const CaptionSet kRussian = {
@@ -42,6 +51,15 @@ const CaptionSet kRussian = {
     QStringLiteral("Вставить знак 0-255"),
     QStringLiteral("Запись"),
     QStringLiteral("\u25CF Запись"),
+    QStringLiteral("Найти"),
+    QStringLiteral("Искомый текст"),
+    QStringLiteral("Байты в HEX"),
+    QStringLiteral("Предыдущее совпадение"),
+    QStringLiteral("Следующее совпадение"),
+    QStringLiteral("Закрыть поиск"),
+    QStringLiteral("%1 из %2"),
+    QStringLiteral("Нет совпадений"),
+    QStringLiteral("Сохранить как\u2026"),
 };
 
 const char* const kEnglishMonths[12] = {"January",   "February", "March",    "April",

@@ -11,6 +11,10 @@ struct CaptionSet {
     QString Check3, Check5, Check9, Command3, Command4, Command8;
     // Our own: the capture's menu item and the mark beside the menu while it is on.
     QString captureItem, captureIndicator;
+    // Our own: a log's find bar and its context menu.
+    QString findItem, findText, findHex, findPrevious, findNext, findClose;
+    QString findMatches, findNoMatch; // "%1 of %2"
+    QString saveLogItem;
 };
 
 // The captions of a language (0 English, 1 Russian); nothing for any other value.
