@@ -58,3 +58,13 @@ bool TimelineCursor::next(TimelineRow& row) {
         }
     }
 }
+
+std::vector<TimelineRow> TimelineCursor::rowsAt(const TimelineIndex& index, size_t place) {
+    start(index.places()[place], index.gap());
+    std::vector<TimelineRow> rows(size_t(index.rowsAt(place)));
+    size_t read = 0;
+    while (read < rows.size() && next(rows[read]))
+        ++read;
+    rows.resize(read);
+    return rows;
+}

@@ -15,6 +15,8 @@ public:
     // The next row; false past the last one on disk. A row of bytes at the end of a file being
     // written is given as it stands.
     bool next(TimelineRow& row);
+    // Every row the index counts from a place to the next.
+    std::vector<TimelineRow> rowsAt(const TimelineIndex& index, size_t place);
 
 private:
     struct Pending {
@@ -26,7 +28,7 @@ private:
     bool m_learned = false; // the reader knows the file's interfaces
     TimelineGrouping m_grouping{0};
     std::deque<Pending> m_pending;
-    qint64 m_firstPending = 0;                                // the number of the front row
+    qint64 m_firstPending = 0;                                    // the number of the front row
     std::array<qint64, TimelineGrouping::chainCount> m_growing{}; // each chain's row, or -1
     qint64 m_now = 0;
     bool m_ended = false;

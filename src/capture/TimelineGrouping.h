@@ -13,7 +13,8 @@
 class TimelineGrouping {
 public:
     static constexpr int longestRow = 4096;
-    static constexpr int chainCount = Timeline::maxPorts * 2; // a row of bytes each way on each port
+    static constexpr int chainCount =
+        Timeline::maxPorts * 2; // a row of bytes each way on each port
 
     struct Chain {
         qint64 last = 0; // the time of its last piece

@@ -80,13 +80,38 @@ QString portName(const QStringList& names, int port) {
     return name.section(QLatin1Char(' '), 0, 0);
 }
 
+namespace {
+
+bool hasBytes(const TimelineRow& row) {
+    return row.kind == Kind::Received || row.kind == Kind::Sent;
+}
+
+QString described(const TimelineRow& row) {
+    return row.kind == Kind::Lines   ? CapturePrinter::lineChanges(row.linesBefore, row.lines)
+           : row.kind == Kind::Event ? CapturePrinter::eventName(row.event)
+                                     : CapturePrinter::escaped(row.remark);
+}
+
+} // namespace
+
+QByteArray searched(const TimelineRow& row) {
+    return hasBytes(row) ? row.bytes : ansi::encode(described(row));
+}
+
+std::vector<int> matches(const QByteArray& searched, const QByteArray& pattern) {
+    std::vector<int> found;
+    if (pattern.isEmpty())
+        return found;
+    for (qsizetype at = searched.indexOf(pattern); at >= 0;
+         at = searched.indexOf(pattern, at + pattern.size()))
+        found.push_back(int(at));
+    return found;
+}
+
 Shown shown(const TimelineRow& row, Bytes mode) {
     Shown out;
-    const bool bytes = row.kind == Kind::Received || row.kind == Kind::Sent;
-    if (!bytes) {
-        out.text = row.kind == Kind::Lines ? CapturePrinter::lineChanges(row.linesBefore, row.lines)
-                   : row.kind == Kind::Event ? CapturePrinter::eventName(row.event)
-                                             : CapturePrinter::escaped(row.remark);
+    if (!hasBytes(row)) {
+        out.text = described(row);
         out.searched = ansi::encode(out.text);
         for (int i = 0; i <= out.text.size(); ++i)
             out.starts.push_back(i);

@@ -29,5 +29,9 @@ struct Shown {
     std::vector<int> starts;
 };
 Shown shown(const TimelineRow& row, Bytes mode);
+// Just the bytes a search looks through.
+QByteArray searched(const TimelineRow& row);
+// Where the pattern is in the bytes, each match after the one before it ends.
+std::vector<int> matches(const QByteArray& searched, const QByteArray& pattern);
 
 } // namespace TimelineText
