@@ -12,14 +12,6 @@ WholeProgram::WholeProgram(std::optional<Seams> seams, bool captureAtStart)
       capture(clock, seams ? *seams : desktopSeams(&form), {&recorded1, &recorded2}),
       program(form, recorded1, recorded2, devices, clock, seams ? *seams : desktopSeams(&form)) {
     program.useCapture(capture, captureAtStart);
-    QObject::connect(&capture, &CaptureSwitch::switched, &timeline, &TimelineWindow::showCapture);
-    timeline.showCapture(capture.isOn(), capture.fileName());
-    QObject::connect(&form, &Form1::timelineChosen, &timeline, [this] {
-        timeline.show();
-        timeline.raise();
-        timeline.activateWindow();
-    });
-    QObject::connect(&form, &Form1::unloading, &timeline, &QWidget::close);
     QApplication::setApplicationName(QStringLiteral("Duplink"));
     QApplication::setDesktopFileName(QStringLiteral("duplink"));
     QApplication::setWindowIcon(form.windowIcon());

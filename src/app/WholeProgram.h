@@ -7,14 +7,13 @@
 #include "terminal/CaptureSwitch.h"
 #include "terminal/Clock.h"
 #include "ui/Form1.h"
-#include "ui/timeline/TimelineWindow.h"
 
 #include <optional>
 
-// The program as it runs: the window (and the timeline window its menu opens), a serial control for
-// each port (recorded while capture is on), the system's device events, the clock in real time, the
-// capture and the program behind the window, wired together. main builds it once; tests and
-// benchmarks build it the same way, with their own seams.
+// The program as it runs: the window, a serial control for each port (recorded while capture
+// is on), the system's device events, the clock in real time, the capture and the program behind
+// the window, wired together. main builds it once; tests and benchmarks build it the same way,
+// with their own seams.
 class WholeProgram {
 public:
     // Without seams, the desktop's are used. `captureAtStart` turns capture on at start-up.
@@ -25,7 +24,6 @@ public:
     bool start();
 
     Form1 form;
-    TimelineWindow timeline; // shown from the menu: the session's capture as it is written
     RecordingControl recorded1;
     RecordingControl recorded2;
     PortControl& port1; // what recorded1 passes everything to

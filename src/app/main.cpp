@@ -1,5 +1,6 @@
 #include "CommandLine.h"
 #include "WholeProgram.h"
+#include "ui/timeline/TimelineWindow.h"
 
 #include <QApplication>
 
