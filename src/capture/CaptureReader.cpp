@@ -26,7 +26,11 @@ void CaptureReader::seek(qint64 offset) {
     m_notYet = false;
     m_problem.clear();
     m_position = offset;
-    m_file.seek(offset);
+    // A file being written may not have been made when reading began.
+    if (!m_file.isOpen() && !m_file.open(QIODevice::ReadOnly))
+        stop(QStringLiteral("cannot be opened: ") + m_file.errorString());
+    else
+        m_file.seek(offset);
 }
 
 QStringList CaptureReader::interfaceNames() const {

@@ -33,11 +33,12 @@ public:
     // Whether reading stopped at the end of what is on disk, in a last block not yet whole (or an
     // empty file): a file being written may still complete it. Damage is never `notYet`.
     bool notYet() const { return m_notYet; }
+    bool isOpen() const { return m_file.isOpen(); }
 
     // Where the next block starts: after the last whole block read.
     qint64 position() const { return m_position; }
     // Reads on from a block boundary that position() gave, keeping the interfaces and byte
-    // order learned so far; clears a stop.
+    // order learned so far; clears a stop (and opens the file if it could not be opened before).
     void seek(qint64 offset);
     // The names of the interfaces described so far, in order (the port of an entry is its index).
     QStringList interfaceNames() const;

@@ -63,7 +63,7 @@ bool TimelineIndex::advance(int budgetMilliseconds) {
             return true;
         const qint64 at = m_reader.position();
         if (!m_reader.next(record)) {
-            if (!m_reader.notYet())
+            if (!m_reader.notYet() && m_reader.isOpen())
                 m_problem = m_reader.problem();
             return false;
         }

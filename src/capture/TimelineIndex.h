@@ -33,9 +33,9 @@ public:
     // has reached the end of what is there (a file being written may grow: call again later) or
     // stopped at a problem.
     bool advance(int budgetMilliseconds);
-    // Why the file cannot be read on (not a capture, damaged): empty while all is well, including
-    // a last block not yet whole.
-    QString problem() const { return m_problem; }
+    // Why the file cannot be read on (not a capture, damaged, not there yet): empty while all is
+    // well, including a last block not yet whole. A file not there is looked for again.
+    QString problem() const { return m_reader.isOpen() ? m_problem : m_reader.problem(); }
     // How far into the file the pass has come.
     qint64 position() const { return m_reader.position(); }
 
