@@ -55,7 +55,7 @@ bool TimelineIndex::advance(int budgetMilliseconds) {
         return false;
     QElapsedTimer clock;
     clock.start();
-    if (m_reader.problem().isEmpty() || m_reader.notYet())
+    if (m_reader.problem().isEmpty() || m_reader.notYet() || !m_reader.isOpen())
         m_reader.seek(m_reader.position());
     CaptureRecord record;
     for (int read = 1;; ++read) {
