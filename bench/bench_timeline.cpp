@@ -127,13 +127,18 @@ int main(int argc, char** argv) {
         table->viewport()->repaint();
         QApplication::processEvents();
         steps.push_back(double(step.nsecsElapsed()) / 1e6);
+        if (steps.back() > 50)
+            bench::progress(QStringLiteral("jump %1 took %2 ms").arg(jump).arg(steps.back()));
     }
     for (int page = 0; page < 200; ++page) {
         QElapsedTimer step;
         step.start();
         QTest::keyClick(table, Qt::Key_PageUp);
         table->viewport()->repaint();
+        QApplication::processEvents();
         steps.push_back(double(step.nsecsElapsed()) / 1e6);
+        if (steps.back() > 50)
+            bench::progress(QStringLiteral("page %1 took %2 ms").arg(page).arg(steps.back()));
     }
     const double scrolled = double(clock.nsecsElapsed()) / 1e6;
     QApplication::processEvents();
