@@ -70,7 +70,6 @@ QList<CaptureEntry> session() {
 class TimelineIndexTest : public QObject {
     Q_OBJECT
 private slots:
-    void groupsBytesWithinTheGap_data();
     void groupsBytesWithinTheGap();
     void everyPlaceReadsTheRowsReadingFromTheStartGives();
     void followsAGrowingFileAndStopsAtDamage();
@@ -88,35 +87,25 @@ QString TimelineIndexTest::write(const QString& name, const QByteArray& contents
     return fileName;
 }
 
-void TimelineIndexTest::groupsBytesWithinTheGap_data() {
-    QTest::addColumn<qint64>("gap");
-    QTest::addColumn<QStringList>("rows");
-    const QStringList opening = {
+void TimelineIndexTest::groupsBytesWithinTheGap() {
+    // The window's test shows a shorter gap splitting a row.
+    const QStringList rows = {
         "0 0 remark opened /dev/ttyUSB0 9600,n,8,1",
         "0 0 lines DTR on",
         "1 0 sent AT\\r",
+        "10 0 received AT\\r\\r\\nOK\\r\\n",
+        "11 1 sent \\r\\n",
+        "80 0 received \\r\\nRING",
+        "81 0 lines RI on",
+        "82 0 received \\r\\n",
+        "90 1 event break",
+        "95 0 remark transmit on",
+        "95 0 lines RI off",
+        "95 0 sent ATA\\r",
+        "97 0 received A",
+        "98 0 sent x",
     };
-    const QStringList closing = {
-        "81 0 lines RI on",  "82 0 received \\r\\n", "90 1 event break", "95 0 remark transmit on",
-        "95 0 lines RI off", "95 0 sent ATA\\r",     "97 0 received A",  "98 0 sent x",
-    };
-    QTest::newRow("20 ms") << gap
-                           << opening +
-                                  QStringList{"10 0 received AT\\r\\r\\nOK\\r\\n",
-                                              "11 1 sent \\r\\n", "80 0 received \\r\\nRING"} +
-                                  closing;
-    QTest::newRow("none") << qint64(0)
-                          << opening +
-                                 QStringList{"10 0 received AT\\r\\r\\n", "11 1 sent \\r\\n",
-                                             "25 0 received OK", "44 0 received \\r\\n",
-                                             "80 0 received \\r\\nRING"} +
-                                 closing;
-}
-
-void TimelineIndexTest::groupsBytesWithinTheGap() {
-    QFETCH(qint64, gap);
-    QFETCH(QStringList, rows);
-    const QString fileName = write(QTest::currentDataTag(), fileOf(session()));
+    const QString fileName = write(QStringLiteral("session"), fileOf(session()));
     TimelineIndex index(fileName, gap);
     QVERIFY(!index.advance(1000));
     QCOMPARE(index.problem(), QString());
@@ -126,7 +115,6 @@ void TimelineIndexTest::groupsBytesWithinTheGap() {
     const auto bit = [](int port, Timeline::Direction direction) {
         return 1u << (port * Timeline::directions + direction);
     };
-    QCOMPARE(index.rows(Timeline::allCategories), qint64(rows.size()));
     QCOMPARE(index.rows(bit(0, Timeline::sent) | bit(1, Timeline::sent)), qint64(4));
     QCOMPARE(index.rows(bit(1, Timeline::other)), qint64(1));
 }
