@@ -66,6 +66,11 @@ std::optional<int> runCommandLine(int argc, char** argv, StartOptions& start) {
                        "change of their lines, goes into a pcapng file under the results folder, "
                        "<folder>/<year>/<month>/Duplink <date> <time>.pcapng."));
     parser.addOption(capture);
+    const QCommandLineOption timeline(
+        QStringLiteral("timeline"),
+        QStringLiteral("Show the capture in <file> in the timeline window alone, opening no port."),
+        QStringLiteral("file"));
+    parser.addOption(timeline);
     parser.process(app); // --help, --version and mistakes end here
     if (parser.isSet(listPorts)) {
         std::fputs(qPrintable(portListing()), stdout);
@@ -79,5 +84,6 @@ std::optional<int> runCommandLine(int argc, char** argv, StartOptions& start) {
         return 1;
     }
     start.capture = parser.isSet(capture);
+    start.timeline = parser.value(timeline);
     return std::nullopt;
 }

@@ -1,10 +1,13 @@
 #pragma once
 
+#include <QString>
+
 #include <optional>
 
 // How the window starts, as the command line asks.
 struct StartOptions {
     bool capture = false; // capture on from the start, whatever was chosen last
+    QString timeline;     // a saved capture to show in the timeline window alone
 };
 
 // The command line: --help, --version, --list-ports and --print do their job and give the exit

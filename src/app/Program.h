@@ -12,6 +12,7 @@ class Clock;
 class DeviceWatch;
 class Form1;
 class SerialControl;
+class TimelineWindow;
 
 // The program behind the window: its settings and their file, start-up and shutdown, and the
 // terminal wired to the window.
@@ -52,6 +53,8 @@ private:
     // The capture menu item, and the capture at start-up.
     void captureChosen(bool on);
     void startCaptureWhenChosen();
+    // The timeline window, made the first time it is chosen, showing the capture as it goes.
+    void timelineChosen();
     QString preferencesFilePath() const;
     QString captureFileName(const QDateTime& start, QString& problem) const;
 
@@ -70,4 +73,5 @@ private:
     Terminal m_terminal;
     CaptureSwitch* m_capture = nullptr;
     bool m_captureAtStart = false;
+    TimelineWindow* m_timeline = nullptr; // a window of the main window's, once chosen
 };

@@ -1,5 +1,5 @@
 // Program's capture of both ports: the menu item, the choice remembered beside the settings
-// file, and where the files go.
+// file, where the files go, and the timeline window showing the capture as it is written.
 
 #include "Folders.h"
 #include "Preferences.h"
@@ -7,6 +7,7 @@
 #include "terminal/CaptureSwitch.h"
 #include "terminal/Product.h"
 #include "ui/Form1.h"
+#include "ui/timeline/TimelineWindow.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -19,9 +20,21 @@ void Program::useCapture(CaptureSwitch& capture, bool onAtStart) {
     });
     connect(&capture, &CaptureSwitch::switched, &m_form, &Form1::showCapture);
     connect(&m_form, &Form1::captureChosen, this, &Program::captureChosen);
+    connect(&m_form, &Form1::timelineChosen, this, &Program::timelineChosen);
     connect(&m_terminal, &Terminal::transmitModeChanged, &capture, [&capture](bool on) {
         capture.note(on ? QStringLiteral("transmit on") : QStringLiteral("transmit off"));
     });
+}
+
+void Program::timelineChosen() {
+    if (!m_timeline) {
+        m_timeline = new TimelineWindow(&m_form);
+        m_timeline->showCapture(m_capture->isOn(), m_capture->fileName());
+        connect(m_capture, &CaptureSwitch::switched, m_timeline, &TimelineWindow::showCapture);
+    }
+    m_timeline->show();
+    m_timeline->raise();
+    m_timeline->activateWindow();
 }
 
 QString Program::preferencesFilePath() const {

@@ -1,5 +1,6 @@
 #include "CommandLine.h"
 #include "WholeProgram.h"
+#include "ui/timeline/TimelineWindow.h"
 
 #include <QApplication>
 
@@ -8,6 +9,13 @@ int main(int argc, char** argv) {
     if (const std::optional<int> status = runCommandLine(argc, argv, options))
         return *status;
     QApplication app(argc, argv);
+    if (!options.timeline.isEmpty()) {
+        QApplication::setApplicationName(QStringLiteral("Duplink"));
+        TimelineWindow timeline;
+        timeline.openFile(options.timeline);
+        timeline.show();
+        return QApplication::exec();
+    }
     WholeProgram duplink(std::nullopt, options.capture);
     if (!duplink.start())
         return 0;

@@ -18,7 +18,9 @@ constexpr LineName lineNames[] = {
     {RtacSerial::Line::ring, "RI"}, {RtacSerial::Line::rts, "RTS"}, {RtacSerial::Line::dtr, "DTR"},
 };
 
-QString eventName(Event event) {
+} // namespace
+
+QString CapturePrinter::eventName(Event event) {
     switch (event) {
     case Event::TransmitEnded:
         return QStringLiteral("transmit ended");
@@ -43,6 +45,8 @@ QString eventName(Event event) {
     }
     return QStringLiteral("event 0x%1").arg(quint8(event), 2, 16, QLatin1Char('0'));
 }
+
+namespace {
 
 QString localTime(qint64 microsecondsSinceEpoch) {
     const qint64 below = (microsecondsSinceEpoch % 1000 + 1000) % 1000;
@@ -80,6 +84,16 @@ QString CapturePrinter::escaped(const QString& text) {
     return out;
 }
 
+QString CapturePrinter::lineChanges(quint8 before, quint8 after) {
+    QStringList changes;
+    for (const LineName& line : lineNames) {
+        if ((before ^ after) & line.line)
+            changes << QLatin1String(line.name) +
+                           QLatin1String((after & line.line) ? " on" : " off");
+    }
+    return changes.join(QStringLiteral(", "));
+}
+
 QStringList CapturePrinter::linesOf(const CaptureRecord& record) {
     const CaptureEntry& entry = record.entry;
     const bool received = entry.event == Event::DataReceived;
@@ -94,14 +108,9 @@ QStringList CapturePrinter::linesOf(const CaptureRecord& record) {
     // A port's first entry shows the lines that are on.
     const quint8 before = m_lines.value(record.portName, 0);
     m_lines.insert(record.portName, entry.lines);
-    QStringList changes;
-    for (const LineName& line : lineNames) {
-        if ((before ^ entry.lines) & line.line)
-            changes << QLatin1String(line.name) +
-                           QLatin1String((entry.lines & line.line) ? " on" : " off");
-    }
+    const QString changes = lineChanges(before, entry.lines);
     if (!changes.isEmpty())
-        out << event + changes.join(QStringLiteral(", "));
+        out << event + changes;
 
     if (received || sent) {
         QString data = QString::fromLatin1(StringToHEX(entry.bytes));

@@ -20,6 +20,10 @@ public:
     // The text with its control characters escaped: "\r", "\n", "\t", "\\", and "\x1a" for the
     // others.
     static QString escaped(const QString& text);
+    // The control lines that changed between two states of a port's lines ("CTS on, RI off").
+    static QString lineChanges(quint8 before, quint8 after);
+    // An event that is neither bytes nor a line change ("break", "framing error").
+    static QString eventName(RtacSerial::Event event);
 
 private:
     bool m_hex;

@@ -18,13 +18,38 @@ CaptureReader::CaptureReader(const QString& fileName) : m_file(fileName) {
     if (!m_file.open(QIODevice::ReadOnly))
         stop(QStringLiteral("cannot be opened: ") + m_file.errorString());
     else if (m_file.size() == 0)
-        stop(QStringLiteral("is empty: it is not a capture"));
+        stopNotYet(QStringLiteral("is empty: it is not a capture"));
+}
+
+void CaptureReader::seek(qint64 offset) {
+    m_stopped = false;
+    m_notYet = false;
+    m_problem.clear();
+    m_position = offset;
+    // A file being written may not have been made when reading began.
+    if (!m_file.isOpen() && !m_file.open(QIODevice::ReadOnly))
+        stop(QStringLiteral("cannot be opened: ") + m_file.errorString());
+    else
+        m_file.seek(offset);
+}
+
+QStringList CaptureReader::interfaceNames() const {
+    QStringList names;
+    for (const Interface& interface : m_interfaces)
+        names << interface.name;
+    return names;
 }
 
 bool CaptureReader::stop(const QString& problem) {
     m_stopped = true;
     m_problem = problem;
     return false;
+}
+
+bool CaptureReader::stopNotYet(const QString& problem) {
+    m_notYet = true;
+    m_file.seek(m_position);
+    return stop(problem);
 }
 
 bool CaptureReader::damaged(qint64 at, const QString& what) {
@@ -47,6 +72,8 @@ bool CaptureReader::readBlock(quint32& type, QByteArray& body) {
     QByteArray head = m_file.read(8);
     if (head.isEmpty() && !first)
         return stop({}); // the end of a whole file
+    if (head.isEmpty())
+        return stopNotYet(QStringLiteral("is empty: it is not a capture"));
     const bool section =
         head.size() >= 4 && qFromLittleEndian<quint32>(head.constData()) == sectionHeaderBlock;
     if (first && !section)
@@ -58,7 +85,7 @@ bool CaptureReader::readBlock(quint32& type, QByteArray& body) {
         // The section says in which byte order it is written after its length.
         head += m_file.read(4);
         if (head.size() < 12)
-            return stop(cutShort);
+            return stopNotYet(cutShort);
         if (qFromLittleEndian<quint32>(head.constData() + 8) == byteOrderMagic)
             m_bigEndian = false;
         else if (qFromBigEndian<quint32>(head.constData() + 8) == byteOrderMagic)
@@ -68,7 +95,7 @@ bool CaptureReader::readBlock(quint32& type, QByteArray& body) {
         else
             return damaged(at, QStringLiteral("a section header has no byte order"));
     } else if (head.size() < 8) {
-        return stop(cutShort);
+        return stopNotYet(cutShort);
     }
     type = number32(head, 0);
     const quint32 length = number32(head, 4);
@@ -76,11 +103,13 @@ bool CaptureReader::readBlock(quint32& type, QByteArray& body) {
         return damaged(at, QStringLiteral("a block's length is not whole 4-byte words"));
     if (length > longestBlock)
         return damaged(at, QStringLiteral("a block's length is past any the writer makes"));
-    if (at + length > m_file.size())
-        return stop(cutShort);
+    if (at + length > m_knownSize)
+        m_knownSize = m_file.size();
+    if (at + length > m_knownSize)
+        return stopNotYet(cutShort);
     body = head.mid(8) + m_file.read(length - head.size());
     if (body.size() != int(length) - 8)
-        return stop(cutShort);
+        return stopNotYet(cutShort);
     if (number32(body, body.size() - 4) != length)
         return damaged(at, QStringLiteral("a block's two lengths differ"));
     body.chop(4);
@@ -161,6 +190,7 @@ bool CaptureReader::next(CaptureRecord& record) {
         const qint64 at = m_file.pos();
         if (!readBlock(type, body))
             return false;
+        m_position = m_file.pos();
         if (type == sectionHeaderBlock)
             m_interfaces.clear();
         else if (type == interfaceDescriptionBlock)

@@ -9,8 +9,9 @@ struct CaptionSet {
     QString mnu_File, mnu_Exit, mnu_Setting, mnu_lanq;
     QString Frame1, Frame2, Frame5, Label1_0, Command1;
     QString Check3, Check5, Check9, Command3, Command4, Command8;
-    // Our own: the capture's menu item and the mark beside the menu while it is on.
-    QString captureItem, captureIndicator;
+    // Our own: the capture's menu item and the mark beside the menu while it is on; the item
+    // opening the timeline window.
+    QString captureItem, captureIndicator, timelineItem;
     // Our own: a log's find bar and its context menu.
     QString findItem, findText, findHex, findPrevious, findNext, findClose;
     QString findMatches, findNoMatch; // "%1 of %2"

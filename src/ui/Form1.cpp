@@ -75,6 +75,7 @@ void Form1::buildMenu() {
     m_fileMenu = named(menuBar()->addMenu(QStringLiteral("Меню")), "mnu_File");
     m_captureItem = named(m_fileMenu->addAction(QStringLiteral("Запись")), "captureItem");
     m_captureItem->setCheckable(true);
+    m_timelineItem = named(m_fileMenu->addAction(QStringLiteral("Хронология")), "timelineItem");
     m_fileMenu->addSeparator();
     m_exitItem = named(m_fileMenu->addAction(QStringLiteral("Выход")), "mnu_Exit");
     m_settingItem = named(menuBar()->addAction(QStringLiteral("Настройки")), "mnu_Setting");
@@ -82,6 +83,7 @@ void Form1::buildMenu() {
     QAction* russian = named(m_languageMenu->addAction(QStringLiteral("rus")), "mnu_rus");
     QAction* english = named(m_languageMenu->addAction(QStringLiteral("eng")), "mnu_eng");
     connect(m_captureItem, &QAction::triggered, this, &Form1::captureChosen);
+    connect(m_timelineItem, &QAction::triggered, this, &Form1::timelineChosen);
     connect(m_exitItem, &QAction::triggered, this, &Form1::exitChosen);
     m_captureIndicator =
         named(new QLabel(QStringLiteral("\u25CF Запись"), menuBar()), "captureIndicator");
@@ -134,6 +136,7 @@ void Form1::Lang_Setting(qint16 language, const QDateTime& now) {
     m_fileMenu->setTitle(c->mnu_File);
     m_exitItem->setText(c->mnu_Exit);
     m_captureItem->setText(c->captureItem);
+    m_timelineItem->setText(c->timelineItem);
     m_captureIndicator->setText(c->captureIndicator);
     m_settingItem->setText(c->mnu_Setting);
     m_languageMenu->setTitle(c->mnu_lanq);

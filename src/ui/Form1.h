@@ -51,6 +51,7 @@ signals:
     void russianChosen();
     void changeFolderClicked();
     void captureChosen(bool on);
+    void timelineChosen();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -62,6 +63,7 @@ private:
     std::array<ChannelWidgets*, 2> m_channels{};
     QMenu* m_fileMenu = nullptr; // mnu_File
     QAction* m_captureItem = nullptr;
+    QAction* m_timelineItem = nullptr;
     QLabel* m_captureIndicator = nullptr;
     QAction* m_exitItem = nullptr;         // mnu_Exit
     QAction* m_settingItem = nullptr;      // mnu_Setting

@@ -68,8 +68,16 @@ void CaptureMenuTest::captureIsChosenFromTheMenuAndRemembered() {
         WindowHarness h;
         h.start();
         QVERIFY(!item(h)->isChecked() && !indicator(h)->isVisibleTo(&h.form));
+        // The timeline window follows the switch.
+        h.find<QAction>("timelineItem")->trigger();
+        auto* timeline = h.find<QWidget>("timelineWindow");
+        QVERIFY(timeline && timeline->isVisible());
+        auto* timelineStatus = timeline->findChild<QLabel*>("timelineStatus");
+        QCOMPARE(timelineStatus->text(),
+                 "Capture is off: turn on Capture in the menu to record this session.");
         item(h)->trigger();
         QVERIFY(item(h)->isChecked() && indicator(h)->isVisibleTo(&h.form));
+        QTRY_COMPARE(timelineStatus->text(), QDir::toNativeSeparators(expected));
         QCOMPARE(indicator(h)->toolTip(), QDir::toNativeSeparators(expected));
         QVERIFY(readPreferences(preferencesFile()).capture);
 
