@@ -12,6 +12,27 @@ namespace {
 // memory of the file's size.
 constexpr quint32 longestBlock = 16 << 20;
 
+// A time in 10^-resolution s, or 2^-resolution s when binary, in microseconds; false when 64 bits
+// cannot hold that many.
+bool toMicroseconds(quint64 time, bool binary, int resolution, quint64& microseconds) {
+    if (binary) {
+        const long double exact = std::ldexp(1e6L * time, -resolution);
+        if (exact >= 0x1p64L)
+            return false;
+        microseconds = quint64(exact);
+        return true;
+    }
+    for (int finer = resolution - Pcapng::microseconds; finer < 0; ++finer) {
+        if (time > ~quint64(0) / 10)
+            return false;
+        time *= 10;
+    }
+    for (int finer = resolution - Pcapng::microseconds; finer > 0 && time > 0; --finer)
+        time /= 10;
+    microseconds = time;
+    return true;
+}
+
 } // namespace
 
 CaptureReader::CaptureReader(const QString& fileName) : m_file(fileName) {
@@ -134,13 +155,10 @@ bool CaptureReader::readPacket(const QByteArray& body, qint64 at, CaptureRecord&
     if (!RtacSerial::readPacket(body.mid(20, int(length)), entry.event, entry.lines, entry.bytes))
         return damaged(at, QStringLiteral("a packet is shorter than the serial line header"));
     const quint64 time = quint64(number32(body, 4)) << 32 | number32(body, 8);
-    const int toMicroseconds = Pcapng::microseconds - interface.resolution;
-    if (interface.binaryResolution)
-        entry.microsecondsSinceEpoch = qint64(std::ldexp(1e6L * time, -interface.resolution));
-    else if (toMicroseconds >= 0)
-        entry.microsecondsSinceEpoch = qint64(time * quint64(std::pow(10, toMicroseconds)));
-    else
-        entry.microsecondsSinceEpoch = qint64(time / quint64(std::pow(10, -toMicroseconds)));
+    quint64 sinceEpoch = 0;
+    if (!toMicroseconds(time, interface.binaryResolution, interface.resolution, sinceEpoch))
+        return damaged(at, QStringLiteral("a packet's time is past what 64-bit microseconds hold"));
+    entry.microsecondsSinceEpoch = qint64(sinceEpoch);
     entry.port = int(id);
     entry.comment.clear();
     for (const auto& [code, value] : options(body, 20 + (int(length) + 3) / 4 * 4)) {
