@@ -108,25 +108,28 @@ bool CaptureReader::readBlock(quint32& type, QByteArray& body) {
     return true;
 }
 
-std::vector<std::pair<quint16, QByteArray>> CaptureReader::options(const QByteArray& body,
-                                                                   int offset) const {
-    std::vector<std::pair<quint16, QByteArray>> found;
+bool CaptureReader::options(const QByteArray& body, int offset, Options& found) const {
     while (offset + 4 <= body.size()) {
         const quint16 code = number16(body, offset);
         const int length = number16(body, offset + 2);
         offset += 4;
-        if (code == endOfOptions || offset + length > body.size())
+        if (code == endOfOptions)
             break;
+        if (offset + length > body.size())
+            return false;
         found.emplace_back(code, body.mid(offset, length));
         offset += (length + 3) / 4 * 4;
     }
-    return found;
+    return true;
 }
 
-void CaptureReader::readInterface(const QByteArray& body) {
+bool CaptureReader::readInterface(const QByteArray& body, qint64 at) {
     Interface interface;
     interface.serial = body.size() >= 8 && number16(body, 0) == RtacSerial::linkType;
-    for (const auto& [code, value] : options(body, 8)) {
+    Options found;
+    if (!options(body, 8, found))
+        return damaged(at, QStringLiteral("an option runs past its block"));
+    for (const auto& [code, value] : found) {
         if (code == interfaceNameOption) {
             interface.name = QString::fromUtf8(value);
         } else if (code == timestampResolutionOption && !value.isEmpty()) {
@@ -135,6 +138,7 @@ void CaptureReader::readInterface(const QByteArray& body) {
         }
     }
     m_interfaces.push_back(interface);
+    return true;
 }
 
 bool CaptureReader::readPacket(const QByteArray& body, qint64 at, CaptureRecord& record,
@@ -161,7 +165,10 @@ bool CaptureReader::readPacket(const QByteArray& body, qint64 at, CaptureRecord&
     entry.microsecondsSinceEpoch = qint64(sinceEpoch);
     entry.port = int(id);
     entry.comment.clear();
-    for (const auto& [code, value] : options(body, 20 + (int(length) + 3) / 4 * 4)) {
+    Options found;
+    if (!options(body, 20 + (int(length) + 3) / 4 * 4, found))
+        return damaged(at, QStringLiteral("an option runs past its block"));
+    for (const auto& [code, value] : found) {
         if (code == commentOption)
             entry.comment += (entry.comment.isEmpty() ? QString() : QStringLiteral("\n")) +
                              QString::fromUtf8(value);
@@ -181,8 +188,8 @@ bool CaptureReader::next(CaptureRecord& record) {
             return false;
         if (type == sectionHeaderBlock)
             m_interfaces.clear();
-        else if (type == interfaceDescriptionBlock)
-            readInterface(body);
+        else if (type == interfaceDescriptionBlock && !readInterface(body, at))
+            return false;
         else if (type == enhancedPacketBlock && !readPacket(body, at, record, isEntry))
             return false;
         if (isEntry)

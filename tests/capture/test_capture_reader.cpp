@@ -162,6 +162,8 @@ void CaptureReaderTest::readsBackWhatWasWrittenOrSaysWhyNot_data() {
     QTest::newRow("interface 1000000000")
         << patched(packet + 8, 1000000000) << 0
         << damaged(packet, "a packet names an interface not described before it");
+    QTest::newRow("option past its block") << patched(packet + 40, 0xFFFF0001) << 0
+                                           << damaged(packet, "an option runs past its block");
     QTest::newRow("time in seconds") << patched(resolution, 0) << 0 << timePast;
     QTest::newRow("time in binary seconds") << patched(resolution, 0x80) << 0 << timePast;
     // A second section in the other byte order, holding the first entry again.
