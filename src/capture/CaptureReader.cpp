@@ -11,6 +11,9 @@ namespace {
 // Far past the writer's longest packet: a length beyond it is damage, and reading it would take
 // memory of the file's size.
 constexpr quint32 longestBlock = 16 << 20;
+// Far past the two ports a file of ours describes: more is damage, and keeping them would take
+// memory of the file's size.
+constexpr std::size_t mostInterfaces = 65536;
 
 // A time in 10^-resolution s, or 2^-resolution s when binary, in microseconds; false when 64 bits
 // cannot hold that many.
@@ -124,6 +127,9 @@ bool CaptureReader::options(const QByteArray& body, int offset, Options& found) 
 }
 
 bool CaptureReader::readInterface(const QByteArray& body, qint64 at) {
+    if (m_interfaces.size() == mostInterfaces)
+        return damaged(
+            at, QStringLiteral("a section describes more than %1 interfaces").arg(mostInterfaces));
     Interface interface;
     interface.serial = body.size() >= 8 && number16(body, 0) == RtacSerial::linkType;
     Options found;

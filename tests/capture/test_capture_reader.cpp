@@ -148,6 +148,7 @@ void CaptureReaderTest::readsBackWhatWasWrittenOrSaysWhyNot_data() {
     const int resolution = int(m_written.indexOf(QByteArray("\x09\x00\x01\x00\x06", 5))) + 4;
     const QString timePast =
         damaged(packet, "a packet's time is past what 64-bit microseconds hold");
+    const QByteArray interface = m_written.mid(blockAt(2), packet - blockAt(2));
     QTest::newRow("whole") << m_written << all << QString();
     QTest::newRow("cut in the last block") << m_written.chopped(9) << all - 1 << cut.arg(last);
     QTest::newRow("cut in its head") << m_written.left(last + 5) << all - 1 << cut.arg(last);
@@ -166,6 +167,9 @@ void CaptureReaderTest::readsBackWhatWasWrittenOrSaysWhyNot_data() {
                                            << damaged(packet, "an option runs past its block");
     QTest::newRow("time in seconds") << patched(resolution, 0) << 0 << timePast;
     QTest::newRow("time in binary seconds") << patched(resolution, 0x80) << 0 << timePast;
+    QTest::newRow("65537 interfaces") << m_written.left(packet) + interface.repeated(65535) << 0
+                                      << damaged(packet + 65534 * int(interface.size()),
+                                                 "a section describes more than 65536 interfaces");
     // A second section in the other byte order, holding the first entry again.
     QTest::newRow("big-endian section") << m_written + bigEndianFile() << all + 1 << QString();
     QTest::newRow("section of no byte order")
