@@ -20,6 +20,12 @@ public:
     // The text with its control characters escaped: "\r", "\n", "\t", "\\", and "\x1a" for the
     // others.
     static QString escaped(const QString& text);
+    // The moment in local time, rounded down to the millisecond, in a QDateTime format.
+    static QString localTime(qint64 microsecondsSinceEpoch, const QString& format);
+    // "COM1" of a port named "COM1 (/dev/ttyUSB0)", "port1" of the first port with no name.
+    static QString shortName(const CaptureRecord& record);
+    // "data", "line change", "break", "framing error", ...
+    static QString eventName(RtacSerial::Event event);
 
 private:
     bool m_hex;

@@ -1,3 +1,4 @@
+#include "capture/CaptureCsv.h"
 #include "capture/CaptureFile.h"
 #include "capture/CapturePrinter.h"
 
@@ -101,6 +102,7 @@ private slots:
     void readsBackWhatWasWrittenOrSaysWhyNot();
     void printsOneThingALine_data();
     void printsOneThingALine();
+    void writesCsvForSpreadsheets();
 
 private:
     QTemporaryDir m_dir;
@@ -250,6 +252,27 @@ void CaptureReaderTest::printsOneThingALine() {
     for (const CaptureRecord& record : records)
         printed << printer.linesOf(record);
     QCOMPARE(printed, lines);
+}
+
+void CaptureReaderTest::writesCsvForSpreadsheets() {
+    CaptureReader reader(m_dir.filePath("session.pcapng"));
+    QStringList lines = {CaptureCsv::header()};
+    CaptureRecord record;
+    while (reader.next(record)) {
+        lines << CaptureCsv::line(record);
+        QCOMPARE(QByteArray::fromHex(lines.last().section(',', -1).toLatin1()), record.entry.bytes);
+    }
+    QCOMPARE(lines.size(), session().size() + 1);
+    QVERIFY(lines[2].startsWith(
+        "2025-12-06T05:46:40.124,COM2,received,\"a \"\"remark\"\",\nin two lines\",\"\\x00\\x01"));
+    QCOMPARE(
+        lines.mid(0, 2) + lines.mid(4, 4),
+        (QStringList{"time,port,direction,event,text,hex",
+                     "2025-12-06T05:46:40.123,COM1,,\"opened /dev/ttyUSB0 9600,n,8,1 \u00e9\",,",
+                     "2025-12-06T05:46:40.123,COM1,,line change,AT,41 54",
+                     "2025-12-06T05:46:40.123,COM2,sent,data,AT,41 54",
+                     "2025-12-06T05:46:40.123,COM1,received,data,AT,41 54",
+                     "2025-12-06T05:46:40.123,COM2,,transmit ended,AT,41 54"}));
 }
 
 QTEST_GUILESS_MAIN(CaptureReaderTest)
