@@ -8,9 +8,9 @@ using namespace Pcapng;
 
 namespace {
 
-// Far past the writer's longest packet: a length beyond it is damage, and reading it would take
-// memory of the file's size.
-constexpr quint32 longestBlock = 16 << 20;
+// Far past the writer's longest packet (64 KiB of data) and other tools' (256 KiB): a length
+// beyond it is damage, and printing it would take memory of many times its size.
+constexpr quint32 longestBlock = 1 << 20;
 // Far past the two ports a file of ours describes: more is damage, and keeping them would take
 // memory of the file's size.
 constexpr std::size_t mostInterfaces = 65536;
