@@ -14,6 +14,8 @@ constexpr quint32 longestBlock = 1 << 20;
 // Far past the two ports a file of ours describes: more is damage, and keeping them would take
 // memory of the file's size.
 constexpr std::size_t mostInterfaces = 65536;
+// Far past any port's name, so that those interfaces take little memory.
+constexpr int longestName = 256;
 
 // A time in 10^-resolution s, or 2^-resolution s when binary, in microseconds; false when 64 bits
 // cannot hold that many.
@@ -137,7 +139,9 @@ bool CaptureReader::readInterface(const QByteArray& body, qint64 at) {
         return damaged(at, QStringLiteral("an option runs past its block"));
     for (const auto& [code, value] : found) {
         if (code == interfaceNameOption) {
-            interface.name = QString::fromUtf8(value);
+            interface.name = QString::fromUtf8(value).left(longestName);
+            if (interface.name.size() == longestName && interface.name.back().isHighSurrogate())
+                interface.name.chop(1);
         } else if (code == timestampResolutionOption && !value.isEmpty()) {
             interface.binaryResolution = quint8(value[0]) & 0x80;
             interface.resolution = quint8(value[0]) & 0x7F;
