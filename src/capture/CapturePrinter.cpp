@@ -94,8 +94,9 @@ QStringList CapturePrinter::linesOf(const CaptureRecord& record) {
         out << event + escaped(entry.comment);
 
     // A port's first entry shows the lines that are on.
-    const quint8 before = m_lines.value(record.portName, 0);
-    m_lines.insert(record.portName, entry.lines);
+    Previous& previous = m_previous[entry.port];
+    const quint8 before = previous.portName == record.portName ? previous.lines : 0;
+    previous = {record.portName, entry.lines};
     QStringList changes;
     for (const LineName& line : lineNames) {
         if ((before ^ entry.lines) & line.line)

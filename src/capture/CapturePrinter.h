@@ -29,5 +29,11 @@ public:
 
 private:
     bool m_hex;
-    QHash<QString, quint8> m_lines; // each port's control lines in its previous entry
+    struct Previous {
+        QString portName;
+        quint8 lines = 0;
+    };
+    // Each port's control lines in its previous entry, by interface: as many as a section has,
+    // and two unnamed ports are not taken for one.
+    QHash<int, Previous> m_previous;
 };

@@ -218,6 +218,8 @@ void CaptureReaderTest::printsOneThingALine_data() {
         "2025-12-06 05:46:41.001 COM2 * framing error",
         "2025-12-06 05:46:41.001 COM2 * parity error",
         "2025-12-06 05:46:41.001 COM2 * overrun",
+        "2025-12-06 05:46:41.001 port1 * CTS on",
+        "2025-12-06 05:46:41.001 port2 * CTS on",
     };
     QTest::newRow("text") << false
                           << before +
@@ -251,6 +253,8 @@ void CaptureReaderTest::printsOneThingALine() {
     for (const Event event :
          {Event::Break, Event::FramingError, Event::ParityError, Event::Overrun})
         records.append({{1, event, Line::cts | Line::dcd, {}, {}, start + 877544}, portNames[1]});
+    for (const int unnamed : {0, 1}) // two ports, not one
+        records.append({{unnamed, Event::StatusChange, Line::cts, {}, {}, start + 877544}, ""});
     CapturePrinter printer(hex);
     QStringList printed;
     for (const CaptureRecord& record : records)
