@@ -1,6 +1,7 @@
 #include "CommandLine.h"
 
 #include "PortListing.h"
+#include "capture/CaptureCsv.h"
 #include "capture/CapturePrinter.h"
 #include "terminal/Product.h"
 
@@ -11,17 +12,26 @@
 
 namespace {
 
-// Prints the capture to the standard output; 0 when the whole file was read, else 1 with the
-// reason on the standard error after all that could be read.
-int printCapture(const QString& fileName, bool hex) {
+void writeLine(const QString& line, const char* end) {
+    const QByteArray text = line.toUtf8() + end;
+    std::fwrite(text.constData(), 1, size_t(text.size()), stdout);
+}
+
+// Prints the capture to the standard output, as text or as CSV; 0 when the whole file was read,
+// else 1 with the reason on the standard error after all that could be read.
+int printCapture(const QString& fileName, bool hex, bool csv) {
     CaptureReader reader(fileName);
     CapturePrinter printer(hex);
     CaptureRecord record;
+    if (csv)
+        writeLine(CaptureCsv::header(), "\r\n");
     while (reader.next(record)) {
-        for (const QString& line : printer.linesOf(record)) {
-            const QByteArray text = line.toUtf8() + '\n';
-            std::fwrite(text.constData(), 1, size_t(text.size()), stdout);
+        if (csv) {
+            writeLine(CaptureCsv::line(record), "\r\n");
+            continue;
         }
+        for (const QString& line : printer.linesOf(record))
+            writeLine(line, "\n");
     }
     std::fflush(stdout);
     if (reader.problem().isEmpty())
@@ -54,12 +64,21 @@ std::optional<int> runCommandLine(int argc, char** argv, StartOptions& start) {
         QStringLiteral("Print the capture in <file> as text, one entry a line, then end: the "
                        "time, the port, < for bytes received, > for bytes sent and * for "
                        "anything else, then the bytes with control characters escaped, the "
-                       "control lines that changed, the event or a remark."),
-        QStringLiteral("file"));
+                       "control lines that changed, the event or a remark."));
     parser.addOption(print);
+    // The file stands on its own rather than as the option's value, so that --hex and --csv may
+    // come between.
+    parser.addPositionalArgument(QStringLiteral("file"),
+                                 QStringLiteral("The capture file for --print."),
+                                 QStringLiteral("[file]"));
     const QCommandLineOption hex(QStringLiteral("hex"),
                                  QStringLiteral("With --print: the bytes in hex."));
     parser.addOption(hex);
+    const QCommandLineOption csv(
+        QStringLiteral("csv"),
+        QStringLiteral("With --print: the capture as CSV for spreadsheets, one entry a line: "
+                       "time,port,direction,event,text,hex."));
+    parser.addOption(csv);
     const QCommandLineOption capture(
         QStringLiteral("capture"),
         QStringLiteral("Start with capture on: everything both ports send and receive, and every "
@@ -76,12 +95,21 @@ std::optional<int> runCommandLine(int argc, char** argv, StartOptions& start) {
         std::fputs(qPrintable(portListing()), stdout);
         return 0;
     }
-    if (parser.isSet(print))
-        return printCapture(parser.value(print), parser.isSet(hex));
-    if (parser.isSet(hex)) {
-        std::fprintf(stderr, "%s: --hex goes with --print.\n",
+    const QStringList files = parser.positionalArguments();
+    if (parser.isSet(print) && files.size() != 1) {
+        std::fprintf(stderr, "%s: --print takes one capture file.\n",
                      qPrintable(QCoreApplication::applicationName()));
         return 1;
+    }
+    if (parser.isSet(print))
+        return printCapture(files.first(), parser.isSet(hex), parser.isSet(csv));
+    for (const QCommandLineOption* withPrint : {&hex, &csv}) {
+        if (parser.isSet(*withPrint)) {
+            std::fprintf(stderr, "%s: --%s goes with --print.\n",
+                         qPrintable(QCoreApplication::applicationName()),
+                         qPrintable(withPrint->names().first()));
+            return 1;
+        }
     }
     start.capture = parser.isSet(capture);
     start.timeline = parser.value(timeline);

@@ -39,29 +39,26 @@ QString CapturePrinter::eventName(Event event) {
     case Event::Overrun:
         return QStringLiteral("overrun");
     case Event::StatusChange:
+        return QStringLiteral("line change");
     case Event::DataTransmitted:
     case Event::DataReceived:
-        break;
+        return QStringLiteral("data");
     }
     return QStringLiteral("event 0x%1").arg(quint8(event), 2, 16, QLatin1Char('0'));
 }
 
-namespace {
-
-QString localTime(qint64 microsecondsSinceEpoch) {
-    const qint64 below = (microsecondsSinceEpoch % 1000 + 1000) % 1000;
-    return QDateTime::fromMSecsSinceEpoch((microsecondsSinceEpoch - below) / 1000, Qt::LocalTime)
-        .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"));
+QString CapturePrinter::localTime(qint64 microsecondsSinceEpoch, const QString& format) {
+    // Rounded down, also before 1970.
+    const qint64 milliseconds =
+        microsecondsSinceEpoch / 1000 - (microsecondsSinceEpoch % 1000 < 0 ? 1 : 0);
+    return QDateTime::fromMSecsSinceEpoch(milliseconds, Qt::LocalTime).toString(format);
 }
 
-// "COM1" of an interface named "COM1 (/dev/ttyUSB0)".
-QString shortName(const CaptureRecord& record) {
+QString CapturePrinter::shortName(const CaptureRecord& record) {
     if (record.portName.isEmpty())
         return QStringLiteral("port%1").arg(record.entry.port + 1);
     return record.portName.section(QLatin1Char(' '), 0, 0);
 }
-
-} // namespace
 
 QString CapturePrinter::escaped(const QString& text) {
     QString out;
@@ -99,15 +96,17 @@ QStringList CapturePrinter::linesOf(const CaptureRecord& record) {
     const bool received = entry.event == Event::DataReceived;
     const bool sent = entry.event == Event::DataTransmitted;
     const QString start =
-        localTime(entry.microsecondsSinceEpoch) + QLatin1Char(' ') + shortName(record);
+        localTime(entry.microsecondsSinceEpoch, QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")) +
+        QLatin1Char(' ') + shortName(record);
     const QString event = start + QStringLiteral(" * ");
     QStringList out;
     if (!entry.comment.isEmpty())
         out << event + escaped(entry.comment);
 
     // A port's first entry shows the lines that are on.
-    const quint8 before = m_lines.value(record.portName, 0);
-    m_lines.insert(record.portName, entry.lines);
+    Previous& previous = m_previous[entry.port];
+    const quint8 before = previous.portName == record.portName ? previous.lines : 0;
+    previous = {record.portName, entry.lines};
     const QString changes = lineChanges(before, entry.lines);
     if (!changes.isEmpty())
         out << event + changes;

@@ -22,10 +22,20 @@ public:
     static QString escaped(const QString& text);
     // The control lines that changed between two states of a port's lines ("CTS on, RI off").
     static QString lineChanges(quint8 before, quint8 after);
-    // An event that is neither bytes nor a line change ("break", "framing error").
+    // The moment in local time, rounded down to the millisecond, in a QDateTime format.
+    static QString localTime(qint64 microsecondsSinceEpoch, const QString& format);
+    // "COM1" of a port named "COM1 (/dev/ttyUSB0)", "port1" of the first port with no name.
+    static QString shortName(const CaptureRecord& record);
+    // "data", "line change", "break", "framing error", ...
     static QString eventName(RtacSerial::Event event);
 
 private:
     bool m_hex;
-    QHash<QString, quint8> m_lines; // each port's control lines in its previous entry
+    struct Previous {
+        QString portName;
+        quint8 lines = 0;
+    };
+    // Each port's control lines in its previous entry, by interface: as many as a section has,
+    // and two unnamed ports are not taken for one.
+    QHash<int, Previous> m_previous;
 };

@@ -8,9 +8,35 @@ using namespace Pcapng;
 
 namespace {
 
-// Far past the writer's longest packet: a length beyond it is damage, and reading it would take
+// Far past the writer's longest packet (64 KiB of data) and other tools' (256 KiB): a length
+// beyond it is damage, and printing it would take memory of many times its size.
+constexpr quint32 longestBlock = 1 << 20;
+// Far past the two ports a file of ours describes: more is damage, and keeping them would take
 // memory of the file's size.
-constexpr quint32 longestBlock = 16 << 20;
+constexpr std::size_t mostInterfaces = 65536;
+// Far past any port's name, so that those interfaces take little memory.
+constexpr int longestName = 256;
+
+// A time in 10^-resolution s, or 2^-resolution s when binary, in microseconds; false when 64 bits
+// cannot hold that many.
+bool toMicroseconds(quint64 time, bool binary, int resolution, quint64& microseconds) {
+    if (binary) {
+        const long double exact = std::ldexp(1e6L * time, -resolution);
+        if (exact >= 0x1p64L)
+            return false;
+        microseconds = quint64(exact);
+        return true;
+    }
+    for (int finer = resolution - Pcapng::microseconds; finer < 0; ++finer) {
+        if (time > ~quint64(0) / 10)
+            return false;
+        time *= 10;
+    }
+    for (int finer = resolution - Pcapng::microseconds; finer > 0 && time > 0; --finer)
+        time /= 10;
+    microseconds = time;
+    return true;
+}
 
 } // namespace
 
@@ -116,33 +142,42 @@ bool CaptureReader::readBlock(quint32& type, QByteArray& body) {
     return true;
 }
 
-std::vector<std::pair<quint16, QByteArray>> CaptureReader::options(const QByteArray& body,
-                                                                   int offset) const {
-    std::vector<std::pair<quint16, QByteArray>> found;
+bool CaptureReader::options(const QByteArray& body, int offset, Options& found) const {
     while (offset + 4 <= body.size()) {
         const quint16 code = number16(body, offset);
         const int length = number16(body, offset + 2);
         offset += 4;
-        if (code == endOfOptions || offset + length > body.size())
+        if (code == endOfOptions)
             break;
+        if (offset + length > body.size())
+            return false;
         found.emplace_back(code, body.mid(offset, length));
         offset += (length + 3) / 4 * 4;
     }
-    return found;
+    return true;
 }
 
-void CaptureReader::readInterface(const QByteArray& body) {
+bool CaptureReader::readInterface(const QByteArray& body, qint64 at) {
+    if (m_interfaces.size() == mostInterfaces)
+        return damaged(
+            at, QStringLiteral("a section describes more than %1 interfaces").arg(mostInterfaces));
     Interface interface;
     interface.serial = body.size() >= 8 && number16(body, 0) == RtacSerial::linkType;
-    for (const auto& [code, value] : options(body, 8)) {
+    Options found;
+    if (!options(body, 8, found))
+        return damaged(at, QStringLiteral("an option runs past its block"));
+    for (const auto& [code, value] : found) {
         if (code == interfaceNameOption) {
-            interface.name = QString::fromUtf8(value);
+            interface.name = QString::fromUtf8(value).left(longestName);
+            if (interface.name.size() == longestName && interface.name.back().isHighSurrogate())
+                interface.name.chop(1);
         } else if (code == timestampResolutionOption && !value.isEmpty()) {
             interface.binaryResolution = quint8(value[0]) & 0x80;
             interface.resolution = quint8(value[0]) & 0x7F;
         }
     }
     m_interfaces.push_back(interface);
+    return true;
 }
 
 bool CaptureReader::readPacket(const QByteArray& body, qint64 at, CaptureRecord& record,
@@ -163,16 +198,16 @@ bool CaptureReader::readPacket(const QByteArray& body, qint64 at, CaptureRecord&
     if (!RtacSerial::readPacket(body.mid(20, int(length)), entry.event, entry.lines, entry.bytes))
         return damaged(at, QStringLiteral("a packet is shorter than the serial line header"));
     const quint64 time = quint64(number32(body, 4)) << 32 | number32(body, 8);
-    const int toMicroseconds = Pcapng::microseconds - interface.resolution;
-    if (interface.binaryResolution)
-        entry.microsecondsSinceEpoch = qint64(std::ldexp(1e6L * time, -interface.resolution));
-    else if (toMicroseconds >= 0)
-        entry.microsecondsSinceEpoch = qint64(time * quint64(std::pow(10, toMicroseconds)));
-    else
-        entry.microsecondsSinceEpoch = qint64(time / quint64(std::pow(10, -toMicroseconds)));
+    quint64 sinceEpoch = 0;
+    if (!toMicroseconds(time, interface.binaryResolution, interface.resolution, sinceEpoch))
+        return damaged(at, QStringLiteral("a packet's time is past what 64-bit microseconds hold"));
+    entry.microsecondsSinceEpoch = qint64(sinceEpoch);
     entry.port = int(id);
     entry.comment.clear();
-    for (const auto& [code, value] : options(body, 20 + (int(length) + 3) / 4 * 4)) {
+    Options found;
+    if (!options(body, 20 + (int(length) + 3) / 4 * 4, found))
+        return damaged(at, QStringLiteral("an option runs past its block"));
+    for (const auto& [code, value] : found) {
         if (code == commentOption)
             entry.comment += (entry.comment.isEmpty() ? QString() : QStringLiteral("\n")) +
                              QString::fromUtf8(value);
@@ -193,8 +228,8 @@ bool CaptureReader::next(CaptureRecord& record) {
         m_position = m_file.pos();
         if (type == sectionHeaderBlock)
             m_interfaces.clear();
-        else if (type == interfaceDescriptionBlock)
-            readInterface(body);
+        else if (type == interfaceDescriptionBlock && !readInterface(body, at))
+            return false;
         else if (type == enhancedPacketBlock && !readPacket(body, at, record, isEntry))
             return false;
         if (isEntry)

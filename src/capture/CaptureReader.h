@@ -56,13 +56,16 @@ private:
     bool damaged(qint64 at, const QString& what);
     // The next block's type and body; false at the end of the file or a problem.
     bool readBlock(quint32& type, QByteArray& body);
-    void readInterface(const QByteArray& body);
+    // False at a problem.
+    bool readInterface(const QByteArray& body, qint64 at);
     // False at a problem; isEntry says whether the packet was an entry (not another link type's).
     bool readPacket(const QByteArray& body, qint64 at, CaptureRecord& record, bool& isEntry);
     quint16 number16(const QByteArray& bytes, int at) const;
     quint32 number32(const QByteArray& bytes, int at) const;
-    // The options from offset on: each one's code and value, until the end of options.
-    std::vector<std::pair<quint16, QByteArray>> options(const QByteArray& body, int offset) const;
+    using Options = std::vector<std::pair<quint16, QByteArray>>;
+    // The options from offset on: each one's code and value, until the end of options; false
+    // when one runs past the block.
+    bool options(const QByteArray& body, int offset, Options& found) const;
 
     QFile m_file;
     bool m_bigEndian = false;

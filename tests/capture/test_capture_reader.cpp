@@ -1,3 +1,4 @@
+#include "capture/CaptureCsv.h"
 #include "capture/CaptureFile.h"
 #include "capture/CapturePrinter.h"
 
@@ -6,13 +7,16 @@
 #include <QtEndian>
 
 #include <ctime>
+#include <limits>
 
 using RtacSerial::Event;
 namespace Line = RtacSerial::Line;
 
 namespace {
 
-const QStringList portNames = {QStringLiteral("COM1 (/dev/ttyUSB0)"), QStringLiteral("COM2")};
+// The second longer than the 256 characters a reader keeps of a name.
+const QStringList portNames = {QStringLiteral("COM1 (/dev/ttyUSB0)"),
+                               QStringLiteral("COM2 ") + QString(300, QLatin1Char('x'))};
 const qint64 start = 1765000000123456; // 2025-12-06 05:46:40.123 UTC
 
 // Every event, every byte value, comments, both ports.
@@ -22,7 +26,9 @@ QList<CaptureEntry> session() {
         everyByte.append(char(value));
     QList<CaptureEntry> entries = {
         {0, Event::StatusChange, Line::dtr, {}, "opened /dev/ttyUSB0 9600,n,8,1 \u00e9", start},
-        {1, Event::DataReceived, Line::dsr | Line::ring, everyByte, "all", start + 999},
+        {1, Event::DataReceived, Line::dsr | Line::ring, everyByte, "a \"remark\",\nin two lines",
+         start + 999},
+        {1, Event::Overrun, 0, {}, {}, std::numeric_limits<qint64>::min()}, // the earliest time
     };
     for (int event = 0; event <= int(Event::Overrun); ++event)
         entries.append({event % 2, Event(event), quint8(event * 5), "AT", {}, start + event});
@@ -56,7 +62,7 @@ Read readBack(const QString& fileName) {
 QStringList describedSession() {
     QStringList out;
     for (const CaptureEntry& entry : session())
-        out << portNames[entry.port] + QLatin1Char('=') + portNames[entry.port] + ' ' +
+        out << portNames[entry.port] + QLatin1Char('=') + portNames[entry.port].left(256) + ' ' +
                    described(entry);
     return out;
 }
@@ -98,6 +104,7 @@ private slots:
     void readsBackWhatWasWrittenOrSaysWhyNot();
     void printsOneThingALine_data();
     void printsOneThingALine();
+    void writesCsvForSpreadsheets();
 
 private:
     QTemporaryDir m_dir;
@@ -123,24 +130,57 @@ void CaptureReaderTest::readsBackWhatWasWrittenOrSaysWhyNot_data() {
     QTest::addColumn<int>("entries");
     QTest::addColumn<QString>("problem");
     const int all = int(session().size());
+    const auto blockAt = [this](int block) {
+        int at = 0;
+        while (block-- > 0)
+            at += qFromLittleEndian<quint32>(m_written.constData() + at + 4);
+        return at;
+    };
+    const int packet = blockAt(3); // the first, after the section and two interfaces
     const int last =
         m_written.size() - qFromLittleEndian<quint32>(m_written.constData() + m_written.size() - 4);
+    const auto patched = [this](int at, quint32 value) {
+        QByteArray bytes = m_written;
+        qToLittleEndian(value, bytes.data() + at);
+        return bytes;
+    };
+    const auto damaged = [](int at, const char* what) {
+        return QStringLiteral("is damaged at byte %1: %2").arg(at).arg(what);
+    };
     const QString cut = QStringLiteral("is cut short: its last block, at byte %1, is not whole");
-    QByteArray lengths = m_written;
-    lengths[lengths.size() - 1] = 1;
+    // The value of the first port's timestamp resolution, 10^-6 s.
+    const int resolution = int(m_written.indexOf(QByteArray("\x09\x00\x01\x00\x06", 5))) + 4;
+    const QString timePast =
+        damaged(packet, "a packet's time is past what 64-bit microseconds hold");
+    const QByteArray interface = QByteArray::fromHex("0100000014000000fa0000000000000014000000");
     QTest::newRow("whole") << m_written << all << QString();
     QTest::newRow("cut in the last block") << m_written.chopped(9) << all - 1 << cut.arg(last);
     QTest::newRow("cut in its head") << m_written.left(last + 5) << all - 1 << cut.arg(last);
-    QTest::newRow("lengths differ")
-        << lengths << all - 1
-        << QStringLiteral("is damaged at byte %1: a block's two lengths differ").arg(last);
-    QByteArray huge = m_written;
-    qToLittleEndian<quint32>(1 << 30, huge.data() + last + 4);
-    QTest::newRow("huge block") << huge << all - 1
-                                << QStringLiteral("is damaged at byte %1: a block's length is past "
-                                                  "any the writer makes")
-                                       .arg(last);
-    QTest::newRow("big-endian") << bigEndianFile() << 1 << QString();
+    QTest::newRow("lengths differ") << patched(m_written.size() - 4, 1) << all - 1
+                                    << damaged(last, "a block's two lengths differ");
+    for (const quint32 length : {2u << 20, 0xFFFFFFFCu})
+        QTest::addRow("block of %u bytes", length)
+            << patched(last + 4, length) << all - 1
+            << damaged(last, "a block's length is past any the writer makes");
+    QTest::newRow("empty block") << patched(packet + 4, 0) << 0
+                                 << damaged(packet, "a block's length is not whole 4-byte words");
+    QTest::newRow("4 GB packet") << patched(packet + 20, 0xFFFFFFFF) << 0
+                                 << damaged(packet, "a packet's data runs past its block");
+    QTest::newRow("interface 1000000000")
+        << patched(packet + 8, 1000000000) << 0
+        << damaged(packet, "a packet names an interface not described before it");
+    QTest::newRow("option past its block") << patched(packet + 40, 0xFFFF0001) << 0
+                                           << damaged(packet, "an option runs past its block");
+    QTest::newRow("time in seconds") << patched(resolution, 0) << 0 << timePast;
+    QTest::newRow("time in binary seconds") << patched(resolution, 0x80) << 0 << timePast;
+    QTest::newRow("65537 interfaces") << m_written.left(packet) + interface.repeated(65535) << 0
+                                      << damaged(packet + 65534 * int(interface.size()),
+                                                 "a section describes more than 65536 interfaces");
+    // A second section in the other byte order, holding the first entry again.
+    QTest::newRow("big-endian section") << m_written + bigEndianFile() << all + 1 << QString();
+    QTest::newRow("section of no byte order")
+        << m_written + bigEndianFile().replace(8, 4, "1234") << all
+        << damaged(m_written.size(), "a section header has no byte order");
     QTest::newRow("empty") << QByteArray() << 0 << "is empty: it is not a capture";
     QTest::newRow("text") << QByteArray("ATZ\r\nOK\r\n") << 0
                           << "is not a capture: it does not start with a pcapng section header";
@@ -156,7 +196,7 @@ void CaptureReaderTest::readsBackWhatWasWrittenOrSaysWhyNot() {
     file.write(contents);
     file.close();
     const Read read = readBack(fileName);
-    QCOMPARE(read.entries, describedSession().mid(0, entries));
+    QCOMPARE(read.entries, (describedSession() << describedSession().first()).mid(0, entries));
     QCOMPARE(read.problem, problem);
     QCOMPARE(readBack(m_dir.filePath("none")).problem,
              QStringLiteral("cannot be opened: No such file or directory"));
@@ -178,6 +218,8 @@ void CaptureReaderTest::printsOneThingALine_data() {
         "2025-12-06 05:46:41.001 COM2 * framing error",
         "2025-12-06 05:46:41.001 COM2 * parity error",
         "2025-12-06 05:46:41.001 COM2 * overrun",
+        "2025-12-06 05:46:41.001 port1 * CTS on",
+        "2025-12-06 05:46:41.001 port2 * CTS on",
     };
     QTest::newRow("text") << false
                           << before +
@@ -211,11 +253,34 @@ void CaptureReaderTest::printsOneThingALine() {
     for (const Event event :
          {Event::Break, Event::FramingError, Event::ParityError, Event::Overrun})
         records.append({{1, event, Line::cts | Line::dcd, {}, {}, start + 877544}, portNames[1]});
+    for (const int unnamed : {0, 1}) // two ports, not one
+        records.append({{unnamed, Event::StatusChange, Line::cts, {}, {}, start + 877544}, ""});
     CapturePrinter printer(hex);
     QStringList printed;
     for (const CaptureRecord& record : records)
         printed << printer.linesOf(record);
     QCOMPARE(printed, lines);
+}
+
+void CaptureReaderTest::writesCsvForSpreadsheets() {
+    CaptureReader reader(m_dir.filePath("session.pcapng"));
+    QStringList lines = {CaptureCsv::header()};
+    CaptureRecord record;
+    while (reader.next(record)) {
+        lines << CaptureCsv::line(record);
+        QCOMPARE(QByteArray::fromHex(lines.last().section(',', -1).toLatin1()), record.entry.bytes);
+    }
+    QCOMPARE(lines.size(), session().size() + 1);
+    QVERIFY(lines[2].startsWith(
+        "2025-12-06T05:46:40.124,COM2,received,\"a \"\"remark\"\",\nin two lines\",\"\\x00\\x01"));
+    QCOMPARE(
+        lines.mid(0, 2) + lines.mid(4, 4),
+        (QStringList{"time,port,direction,event,text,hex",
+                     "2025-12-06T05:46:40.123,COM1,,\"opened /dev/ttyUSB0 9600,n,8,1 \u00e9\",,",
+                     "2025-12-06T05:46:40.123,COM1,,line change,AT,41 54",
+                     "2025-12-06T05:46:40.123,COM2,sent,data,AT,41 54",
+                     "2025-12-06T05:46:40.123,COM1,received,data,AT,41 54",
+                     "2025-12-06T05:46:40.123,COM2,,transmit ended,AT,41 54"}));
 }
 
 QTEST_GUILESS_MAIN(CaptureReaderTest)

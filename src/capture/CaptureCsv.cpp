@@ -1,0 +1,46 @@
+#include "CaptureCsv.h"
+
+#include "CapturePrinter.h"
+#include "text/AnsiCodePage.h"
+#include "text/TextConversions.h"
+
+using RtacSerial::Event;
+
+namespace {
+
+QString quoted(QString text) {
+    if (!text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"')) &&
+        !text.contains(QLatin1Char('\r')) && !text.contains(QLatin1Char('\n')))
+        return text;
+    text.replace(QLatin1Char('"'), QLatin1String("\"\""));
+    return QLatin1Char('"') + text + QLatin1Char('"');
+}
+
+} // namespace
+
+namespace CaptureCsv {
+
+QString header() {
+    return QStringLiteral("time,port,direction,event,text,hex");
+}
+
+QString line(const CaptureRecord& record) {
+    const CaptureEntry& entry = record.entry;
+    const QString direction = entry.event == Event::DataReceived      ? QStringLiteral("received")
+                              : entry.event == Event::DataTransmitted ? QStringLiteral("sent")
+                                                                      : QString();
+    QStringList fields = {
+        CapturePrinter::localTime(entry.microsecondsSinceEpoch,
+                                  QStringLiteral("yyyy-MM-dd'T'HH:mm:ss.zzz")),
+        CapturePrinter::shortName(record),
+        direction,
+        entry.comment.isEmpty() ? CapturePrinter::eventName(entry.event) : entry.comment,
+        CapturePrinter::escaped(ansi::decode(entry.bytes)),
+        QString::fromLatin1(StringToHEX(entry.bytes).trimmed()),
+    };
+    for (QString& text : fields)
+        text = quoted(text);
+    return fields.join(QLatin1Char(','));
+}
+
+} // namespace CaptureCsv
