@@ -57,12 +57,12 @@ qint64 writeCapture(const QString& fileName, qint64 size) {
             lastWritten = lastWritten || last;
         }
         if (i % 256 == 0) {
-            const QByteArray blocks = writer.takeBlocks();
-            file.write(blocks);
-            written += blocks.size();
+            file.write(writer.blocks());
+            written += writer.blocks().size();
+            writer.clearBlocks();
         }
     }
-    file.write(writer.takeBlocks());
+    file.write(writer.blocks());
     return file.size();
 }
 

@@ -22,7 +22,7 @@ QByteArray fileOf(const QList<CaptureEntry>& entries) {
         writer.addPacket(e.port, e.microsecondsSinceEpoch,
                          RtacSerial::packet(e.microsecondsSinceEpoch, e.event, e.lines, e.bytes),
                          e.comment);
-    return writer.takeBlocks();
+    return writer.blocks();
 }
 
 // "+ms port direction text" for each row.
