@@ -8,7 +8,17 @@ using RtacSerial::Event;
 
 namespace {
 
+// A field a spreadsheet would take for a formula (a hostile file's "=HYPERLINK(...)", or a
+// modem's "+CSQ: 20,99") starts with an apostrophe, so that it is shown as the text it is.
+QString defused(QString text) {
+    static const QString formulaStarts = QStringLiteral("=+-@\t\r");
+    if (!text.isEmpty() && formulaStarts.contains(text.front()))
+        text.prepend(QLatin1Char('\''));
+    return text;
+}
+
 QString quoted(QString text) {
+    text = defused(text);
     if (!text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"')) &&
         !text.contains(QLatin1Char('\r')) && !text.contains(QLatin1Char('\n')))
         return text;

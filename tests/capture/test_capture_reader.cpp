@@ -271,6 +271,9 @@ void CaptureReaderTest::writesCsvForSpreadsheets() {
         QCOMPARE(QByteArray::fromHex(lines.last().section(',', -1).toLatin1()), record.entry.bytes);
     }
     QCOMPARE(lines.size(), session().size() + 1);
+    CaptureRecord formula{{0, Event::DataReceived, 0, "+CSQ: 20,99", "=HYPERLINK(\"x\")", 0}, "@x"};
+    QVERIFY(CaptureCsv::line(formula).endsWith(",'@x,received,\"'=HYPERLINK(\"\"x\"\")\",\"'+CSQ: "
+                                               "20,99\",2B 43 53 51 3A 20 32 30 2C 39 39"));
     QVERIFY(lines[2].startsWith(
         "2025-12-06T05:46:40.124,COM2,received,\"a \"\"remark\"\",\nin two lines\",\"\\x00\\x01"));
     QCOMPARE(
