@@ -48,6 +48,8 @@ void CaptureSwitch::note(const QString& comment) {
 }
 
 bool CaptureSwitch::startFile() {
+    // The file under way is closed first, so that it is on disk when the next one is named.
+    m_session.stop();
     const QDateTime start = m_seams.now();
     QString problem;
     const QString name = m_naming ? m_naming(start, problem) : QString();
@@ -57,7 +59,8 @@ bool CaptureSwitch::startFile() {
         return false;
     }
     m_fileDate = start.date();
-    m_session.start(name, {m_ports[0]->CommPort(), m_ports[1]->CommPort()});
+    m_filePorts = {m_ports[0]->CommPort(), m_ports[1]->CommPort()};
+    m_session.start(name, {m_filePorts[0], m_filePorts[1]});
     return true;
 }
 
@@ -72,7 +75,9 @@ void CaptureSwitch::stop() {
 }
 
 void CaptureSwitch::startNewFileWhenDue() {
-    if (m_seams.now().date() == m_fileDate && m_session.bytesWritten() < m_sizeLimit)
+    const bool renumbered =
+        m_ports[0]->CommPort() != m_filePorts[0] || m_ports[1]->CommPort() != m_filePorts[1];
+    if (m_seams.now().date() == m_fileDate && m_session.bytesWritten() < m_sizeLimit && !renumbered)
         return;
     m_session.note(QStringLiteral("continued in the next file"));
     if (startFile()) {

@@ -12,9 +12,10 @@
 
 class RecordingControl;
 
-// Capture of both ports turned on and off: one file at a time, a new one each day at midnight
-// and whenever one reaches its size limit. A file that cannot be made or written ends the
-// capture with one message naming it and the reason; the ports go on as before.
+// Capture of both ports turned on and off: one file at a time, a new one each day at midnight,
+// whenever one reaches its size limit, and when a port is given another number (the file's
+// interfaces are named by the port numbers it started with). A file that cannot be made or written
+// ends the capture with one message naming it and the reason; the ports go on as before.
 class CaptureSwitch : public QObject {
     Q_OBJECT
 public:
@@ -51,6 +52,7 @@ private:
     CaptureSession m_session;
     Timer m_newFileCheck;
     QDate m_fileDate;
+    std::array<qint16, 2> m_filePorts{};
     qint64 m_sizeLimit = qint64(1) << 30;
     bool m_on = false;
 };

@@ -3,6 +3,7 @@
 #include "capture/CaptureReader.h"
 
 #include <QAction>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
@@ -141,6 +142,18 @@ void CaptureMenuTest::aNewFileEachDayAndPastTheSizeLimit() {
     h.clock.advanceBy(100);
     QVERIFY(h.capture->isOn());
     QVERIFY(QFile::exists(second));
+
+    // A port given another number: the next file's interface bears it.
+    qputenv("DUPLINK_COM3", "/dev/ttyUSB2");
+    auto* port = h.find<QComboBox>("Combo1_0");
+    port->setCurrentIndex(port->findText("3"));
+    emit port->activated(port->currentIndex());
+    h.clock.advanceBy(1000);
+    QCOMPARE(h.capture->fileName(), second.chopped(7) + QStringLiteral(" (3).pcapng"));
+    const QString third = h.capture->fileName();
+    h.capture->setOn(false);
+    QVERIFY2(entriesOf(third).first().startsWith("COM3 0  open /dev/ttyUSB2 "),
+             qPrintable(entriesOf(third).join('\n')));
     QVERIFY(h.messages.isEmpty());
 }
 
