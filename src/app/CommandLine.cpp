@@ -111,6 +111,12 @@ std::optional<int> runCommandLine(int argc, char** argv, StartOptions& start) {
             return 1;
         }
     }
+    if (!files.isEmpty()) {
+        // A file given alone would open the window as if it had been read.
+        std::fprintf(stderr, "%s: %s: only --print and --timeline take a file.\n",
+                     qPrintable(QCoreApplication::applicationName()), qPrintable(files.first()));
+        return 1;
+    }
     start.capture = parser.isSet(capture);
     start.timeline = parser.value(timeline);
     return std::nullopt;

@@ -224,6 +224,8 @@ void EndToEndTest::printShowsACaptureAndWhereItIsCutShort() {
     const QString sent = QStringLiteral("2025-12-06 05:46:40.123 COM1 > ATZ\\r\n");
     QCOMPARE(print({fileName}),
              (QStringList{"0", sent + "2025-12-06 05:46:40.200 COM2 < \u041f\\r\\n\n", ""}));
+    QCOMPARE(runWithoutDesktop({fileName}, {}).value(2),
+             "Duplink: " + fileName + ": only --print and --timeline take a file.\n");
     QCOMPARE(print({fileName, "--hex"}).value(1), "2025-12-06 05:46:40.123 COM1 > 41 54 5A 0D\n"
                                                   "2025-12-06 05:46:40.200 COM2 < CF 0D 0A\n");
     QFile file(fileName);
