@@ -88,7 +88,7 @@ void CaptureSwitch::startNewFileWhenDue() {
     }
 }
 
-void CaptureSwitch::captureFailed(const QString& fileName, const QString& reason) {
+void CaptureSwitch::captureFailed(QString fileName, QString reason) {
     if (!m_on || fileName != m_session.fileName())
         return;
     stop();

@@ -44,7 +44,8 @@ private:
     bool startFile();
     void stop();
     void startNewFileWhenDue();
-    void captureFailed(const QString& fileName, const QString& reason);
+    // By value: the file that reports the failure goes away here.
+    void captureFailed(QString fileName, QString reason);
 
     Seams m_seams;
     std::array<RecordingControl*, 2> m_ports;

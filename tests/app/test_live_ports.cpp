@@ -103,14 +103,15 @@ void LivePortsTest::lampsFollowTheLinesAndTheBoxesDriveThem() {
 }
 
 void LivePortsTest::transmitModeRelaysAMegabyteEachWayByteExact() {
-#ifdef __GLIBC__
+#if defined(__GLIBC__) && !defined(__SANITIZE_ADDRESS__) // the sanitizer has its own malloc
     // A log cleared once grows again in memory mapped for it, not on the heap copying itself.
     void* volatile cleared = std::malloc(20 << 20);
     std::free(cleared);
     const size_t mapped = mallinfo2().hblks;
     void* volatile growing = std::malloc(8 << 20);
-    QCOMPARE(mallinfo2().hblks, mapped + 1);
+    const size_t mappedWhileGrowing = mallinfo2().hblks;
     std::free(growing);
+    QCOMPARE(mappedWhileGrowing, mapped + 1);
 #endif
     // Past the identification, which writes "ATI3" CR to each device.
     QTRY_COMPARE(m_window->channel(1).ModemState, qint16(2));
