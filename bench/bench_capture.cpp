@@ -32,17 +32,6 @@ struct Outcome {
     QString captureAccount;
 };
 
-double percentile(std::vector<double> values, double p) {
-    if (values.empty())
-        return 0;
-    std::sort(values.begin(), values.end());
-    return values[std::min(values.size() - 1, size_t(p * double(values.size())))];
-}
-
-QString ms(double value) {
-    return bench::fixed(value, 2) + QStringLiteral(" ms");
-}
-
 Outcome measure(EventTiming& app, bool transmit, bool capture, int seconds) {
     Outcome outcome;
     PtyPair a;
@@ -143,11 +132,12 @@ int main(int argc, char** argv) {
                 captureWhole = captureWhole && o.captureWhole;
                 accounts << mode + QStringLiteral(": ") + o.captureAccount;
             }
-            report.addRow({mode, on, QString::number(o.tickMs.size()), ms(bench::median(o.tickMs)),
-                           ms(percentile(o.tickMs, 0.99)),
-                           QStringLiteral("%1, %2").arg(ms(longest), ms(o.longestTick.cpuMs)),
-                           bench::fixed(o.cpuShare * 100, 0), QString::number(o.backlog),
-                           capture ? o.captureAccount : QStringLiteral("-")});
+            report.addRow(
+                {mode, on, QString::number(o.tickMs.size()), bench::ms(bench::median(o.tickMs)),
+                 bench::ms(bench::percentile(o.tickMs, 0.99)),
+                 QStringLiteral("%1, %2").arg(bench::ms(longest), bench::ms(o.longestTick.cpuMs)),
+                 bench::fixed(o.cpuShare * 100, 0), QString::number(o.backlog),
+                 capture ? o.captureAccount : QStringLiteral("-")});
         }
     }
     report.addNote(
@@ -164,7 +154,7 @@ int main(int argc, char** argv) {
     report.addGoal(QStringLiteral("The ports open and capture starts"),
                    allStarted ? QStringLiteral("yes") : QStringLiteral("no"), allStarted);
     report.addGoal(QStringLiteral("Capture on: no poll tick longer than 50 ms"),
-                   ms(longestWithCapture), allStarted && longestWithCapture <= 50);
+                   bench::ms(longestWithCapture), allStarted && longestWithCapture <= 50);
     report.addGoal(QStringLiteral("Capture holds every byte each port received and sent"),
                    captureWhole ? QStringLiteral("yes") : QStringLiteral("no"),
                    allStarted && captureWhole);

@@ -23,17 +23,6 @@ namespace {
 
 constexpr double kRate = 1.5e6;
 
-double percentile(std::vector<double> values, double p) {
-    if (values.empty())
-        return 0;
-    std::sort(values.begin(), values.end());
-    return values[std::min(values.size() - 1, size_t(p * double(values.size())))];
-}
-
-QString ms(double value) {
-    return bench::fixed(value, 2) + QStringLiteral(" ms");
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -101,31 +90,34 @@ int main(int argc, char** argv) {
                                           .arg(bench::megabytes(double(duplink.log(0)->size())),
                                                bench::megabytes(double(duplink.log(1)->size())))
                                           .arg(bench::fixed(seconds, 1))});
-    report.addRow({QStringLiteral("Poll ticks: count, median, 99th percentile, longest"),
-                   QStringLiteral("%1, %2, %3, %4")
-                       .arg(app.tickMs.size())
-                       .arg(ms(bench::median(app.tickMs)), ms(percentile(app.tickMs, 0.99)),
-                            ms(longestTick))});
-    report.addRow({QStringLiteral("Repaints: count, median, longest"),
-                   QStringLiteral("%1, %2, %3")
-                       .arg(app.paintMs.size())
-                       .arg(ms(bench::median(app.paintMs)), ms(bench::maximum(app.paintMs)))});
+    report.addRow(
+        {QStringLiteral("Poll ticks: count, median, 99th percentile, longest"),
+         QStringLiteral("%1, %2, %3, %4")
+             .arg(app.tickMs.size())
+             .arg(bench::ms(bench::median(app.tickMs)),
+                  bench::ms(bench::percentile(app.tickMs, 0.99)), bench::ms(longestTick))});
+    report.addRow(
+        {QStringLiteral("Repaints: count, median, longest"),
+         QStringLiteral("%1, %2, %3")
+             .arg(app.paintMs.size())
+             .arg(bench::ms(bench::median(app.paintMs)), bench::ms(bench::maximum(app.paintMs)))});
     const std::pair<QString, const EventTiming::Handling*> longest[] = {
         {QStringLiteral("tick"), &app.longestTick},
         {QStringLiteral("repaint"), &app.longestPaint},
         {QStringLiteral("other event"), &app.longestOther}};
     for (const auto& [name, h] : longest) {
         report.addRow({QStringLiteral("Longest %1: wall, GUI thread CPU").arg(name),
-                       QStringLiteral("%1, %2 (%3)").arg(ms(h->wallMs), ms(h->cpuMs), h->what)});
+                       QStringLiteral("%1, %2 (%3)")
+                           .arg(bench::ms(h->wallMs), bench::ms(h->cpuMs), h->what)});
     }
-    report.addRow(
-        {QStringLiteral("Longest event-loop stall (lateness of a %1 ms timer)")
-             .arg(StallWatch::kIntervalMs),
-         ms(stalls.longestStallMs()) + QStringLiteral(", %1 over 20 ms").arg(stalls.longStalls())});
+    report.addRow({QStringLiteral("Longest event-loop stall (lateness of a %1 ms timer)")
+                       .arg(StallWatch::kIntervalMs),
+                   bench::ms(stalls.longestStallMs()) +
+                       QStringLiteral(", %1 over 20 ms").arg(stalls.longStalls())});
     report.addRow({QStringLiteral("Run clicks: count, median, longest until SendPending = 1"),
                    QStringLiteral("%1, %2, %3")
                        .arg(clicks.latencyMs.size())
-                       .arg(ms(bench::median(clicks.latencyMs)), ms(longestClick))});
+                       .arg(bench::ms(bench::median(clicks.latencyMs)), bench::ms(longestClick))});
     report.addRow({QStringLiteral("Most bytes a pty refused (program behind)"),
                    QString::number(feed.largestBacklog())});
     report.addRow({QStringLiteral("GUI thread CPU"),
@@ -143,14 +135,14 @@ int main(int argc, char** argv) {
     const bool filled = held() >= target;
     report.addGoal(QStringLiteral("Both logs reach %1").arg(bench::megabytes(double(target))),
                    filled ? QStringLiteral("yes") : QStringLiteral("no"), filled);
-    report.addGoal(QStringLiteral("No poll tick longer than 50 ms"), ms(longestTick),
+    report.addGoal(QStringLiteral("No poll tick longer than 50 ms"), bench::ms(longestTick),
                    !app.tickMs.empty() && longestTick <= 50);
     report.addGoal(QStringLiteral("No event-loop stall longer than 50 ms"),
-                   ms(stalls.longestStallMs()), stalls.longestStallMs() <= 50);
+                   bench::ms(stalls.longestStallMs()), stalls.longestStallMs() <= 50);
     const bool clicksOk =
         !clicks.latencyMs.empty() && clicks.clicksWithoutEffect == 0 && longestClick <= 100;
     report.addGoal(QStringLiteral("Every Run click handled within 100 ms"),
-                   ms(longestClick) +
+                   bench::ms(longestClick) +
                        (clicks.clicksWithoutEffect
                             ? QStringLiteral(", %1 without effect").arg(clicks.clicksWithoutEffect)
                             : QString()),

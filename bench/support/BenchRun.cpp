@@ -24,8 +24,19 @@ double maximum(const std::vector<double>& values) {
     return values.empty() ? 0 : *std::max_element(values.begin(), values.end());
 }
 
+double percentile(std::vector<double> values, double p) {
+    if (values.empty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    return values[std::min(values.size() - 1, size_t(p * double(values.size())))];
+}
+
 QString fixed(double value, int decimals) {
     return QString::number(value, 'f', decimals);
+}
+
+QString ms(double value) {
+    return fixed(value, 2) + QStringLiteral(" ms");
 }
 
 QString ratio(double value) {

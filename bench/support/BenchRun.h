@@ -15,8 +15,12 @@ template <class T> T fullOrQuick(T full, T quickValue) {
 
 double median(std::vector<double> values);
 double maximum(const std::vector<double>& values);
+// The value p (0 to 1) of the way up the sorted values; 0 for none.
+double percentile(std::vector<double> values, double p);
 
 QString fixed(double value, int decimals = 2);
+// "12.34 ms"
+QString ms(double value);
 // "x 12.3", or "-" when the baseline is missing.
 QString ratio(double value);
 QString megabytes(double bytes);
