@@ -3,7 +3,12 @@
 # to build; without them everything is built.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDUPLINK_WERROR=ON >/dev/null
+# A compiler cache, where installed, makes the builds after the first quick.
+launcher=()
+if command -v ccache >/dev/null; then
+    launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+fi
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDUPLINK_WERROR=ON "${launcher[@]}" >/dev/null
 targets=()
 for t in "$@"; do
     targets+=(--target "$t")

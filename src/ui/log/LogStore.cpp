@@ -11,7 +11,6 @@
 namespace {
 
 constexpr qint64 kTextBlock = 64 * 1024;
-constexpr qint64 kStartSize = sizeof(qint64);
 
 // Frees the disk under a range of a file; the file keeps its length and reads zeros there.
 void release(QFile& file, qint64 from, qint64 to) {

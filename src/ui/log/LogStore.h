@@ -17,6 +17,7 @@
 class LogStore {
 public:
     static constexpr qint64 kLinesPerBlock = 1024;
+    static constexpr qint64 kStartSize = sizeof(qint64); // one line start in the file
 
     // Both files in the folder, or nothing when they cannot be made. They go when the store does.
     static std::unique_ptr<LogStore> create(const QString& folder);

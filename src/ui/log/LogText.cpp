@@ -11,7 +11,6 @@
 namespace {
 
 constexpr qint64 kMostTailKept = qint64(8) << 20;
-constexpr qint64 kStartSize = sizeof(qint64);
 
 QByteArray droppedNotice(qint64 dropped) {
     return QStringLiteral("[Duplink dropped the oldest %1 bytes of this log: the disk is nearly "
@@ -169,7 +168,7 @@ void LogText::storeIfLong() {
     const qint64 lines = cutAt - 1 - m_lineStarts.cbegin();
     const DiskSpace disk = m_diskSpace();
     const qint64 reserve = qint64(m_minimumFreeShare * double(disk.total));
-    const qint64 needed = cut - m_base + lines * kStartSize;
+    const qint64 needed = cut - m_base + lines * LogStore::kStartSize;
     if (disk.total > 0 && disk.free - needed < reserve) {
         const qint64 before = m_shift.bytes;
         // Half of what the file holds at least, so that this is not done again at once.
