@@ -10,12 +10,12 @@
 // result in its verbose form, and the seconds from the write that ended the command to the read
 // that brought the result. A command is a line written that starts "AT" or "at" and ends with
 // CR (a backspace takes back the character before it), or "A/", which repeats the last one.
-// A command written before the one waiting has its result marks that one
-// "ATI3 -> no result after 3.000 s": the modem has dropped it or the line is dead. Times are the
-// record's, in microseconds.
+// A command written while another still waits marks that one "ATI3 -> no result after 3.000 s",
+// the time up to the new one: the modem dropped it, or nothing answers on the line. Times are
+// the record's, in microseconds.
 class CommandTracker {
 public:
-    // The remarks the bytes written at `time` make: one for a command they replace.
+    // The remarks the bytes written at `time` make: one for each command left waiting by a new one.
     QStringList written(const QByteArray& bytes, qint64 time);
     // The remark the bytes received at `time` make: one when they end the command's result.
     QStringList received(const QByteArray& bytes, qint64 time);

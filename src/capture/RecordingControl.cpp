@@ -95,8 +95,8 @@ void RecordingControl::recordOpenChange(bool wasOpen) {
     const bool open = m_inner->PortOpen();
     if (open == wasOpen)
         return;
-    QString comment = QStringLiteral("closed");
     m_commands.clear();
+    QString comment = QStringLiteral("closed");
     if (open)
         comment = (std::exchange(m_lost, false) ? QStringLiteral("reopened ")
                                                 : QStringLiteral("opened ")) +
