@@ -37,12 +37,14 @@ qint64 CaptureSession::bytesWritten() const {
     return m_file ? m_file->bytesWritten() : 0;
 }
 
-void CaptureSession::append(int port, RtacSerial::Event event, quint8 lines,
-                            const QByteArray& bytes, const QString& comment) {
+qint64 CaptureSession::append(int port, RtacSerial::Event event, quint8 lines,
+                              const QByteArray& bytes, const QString& comment) {
+    const qint64 now = CaptureFile::microsecondsNow();
     if (!m_file || port < 0 || size_t(port) >= m_lastLines.size())
-        return;
+        return now;
     m_lastLines[size_t(port)] = lines;
-    m_file->append({port, event, lines, bytes, comment, CaptureFile::microsecondsNow()});
+    m_file->append({port, event, lines, bytes, comment, now});
+    return now;
 }
 
 void CaptureSession::note(const QString& comment) {

@@ -30,9 +30,10 @@ public:
     QString fileName() const;
     qint64 bytesWritten() const;
 
-    // One moment on one port (its interface, in the order start was given the ports), timed now.
-    void append(int port, RtacSerial::Event event, quint8 lines, const QByteArray& bytes = {},
-                const QString& comment = {});
+    // One moment on one port (its interface, in the order start was given the ports), timed now;
+    // returns that time, on the record's clock.
+    qint64 append(int port, RtacSerial::Event event, quint8 lines, const QByteArray& bytes = {},
+                  const QString& comment = {});
     // A remark about the whole program (transmit mode switched on, say), on the first port's
     // interface with that port's lines as last recorded.
     void note(const QString& comment);

@@ -27,6 +27,7 @@ RecordingControl::RecordingControl(std::unique_ptr<SerialControl> inner, QObject
     });
     connect(m_inner.get(), &SerialControl::portLost, this, [this](const QString& reason) {
         m_lost = true;
+        m_commands.clear();
         if (m_session)
             record(Event::StatusChange, lines(), {}, QStringLiteral("lost: ") + reason);
         emit portLost(reason);
@@ -45,6 +46,7 @@ void RecordingControl::setSession(CaptureSession* session, int port) {
         disconnect(m_session, nullptr, this, nullptr);
     m_session = session;
     m_port = port;
+    m_commands.clear();
     if (!session)
         return;
     connect(session, &CaptureSession::started, this, &RecordingControl::recordStart);
@@ -67,10 +69,15 @@ quint8 RecordingControl::lines() const {
     return RtacSerial::lineState(inputs, m_inner->RTSEnable(), m_inner->DTREnable());
 }
 
-void RecordingControl::record(Event event, quint8 lines, const QByteArray& bytes,
-                              const QString& comment) const {
+qint64 RecordingControl::record(Event event, quint8 lines, const QByteArray& bytes,
+                                const QString& comment) const {
     m_recordedLines = lines;
-    m_session->append(m_port, event, lines, bytes, comment);
+    return m_session->append(m_port, event, lines, bytes, comment);
+}
+
+void RecordingControl::recordRemarks(const QStringList& remarks, quint8 lines) const {
+    for (const QString& remark : remarks)
+        record(Event::StatusChange, lines, {}, remark);
 }
 
 quint8 RecordingControl::recordLineChange() const {
@@ -88,6 +95,7 @@ void RecordingControl::recordOpenChange(bool wasOpen) {
     const bool open = m_inner->PortOpen();
     if (open == wasOpen)
         return;
+    m_commands.clear();
     QString comment = QStringLiteral("closed");
     if (open)
         comment = (std::exchange(m_lost, false) ? QStringLiteral("reopened ")
@@ -157,8 +165,10 @@ bool RecordingControl::CDHolding() const {
 void RecordingControl::writeBytes(const QByteArray& bytes) {
     m_inner->writeBytes(bytes);
     // Bytes given to a closed port, or to one whose device went away taking them, never left.
-    if (m_session && !bytes.isEmpty() && m_inner->PortOpen())
-        record(Event::DataTransmitted, lines(), bytes);
+    if (m_session && !bytes.isEmpty() && m_inner->PortOpen()) {
+        const quint8 now = lines();
+        recordRemarks(m_commands.written(bytes, record(Event::DataTransmitted, now, bytes)), now);
+    }
 }
 
 QByteArray RecordingControl::readBytes() {
@@ -166,7 +176,7 @@ QByteArray RecordingControl::readBytes() {
     if (m_session) {
         const quint8 now = recordLineChange();
         if (!bytes.isEmpty())
-            record(Event::DataReceived, now, bytes);
+            recordRemarks(m_commands.received(bytes, record(Event::DataReceived, now, bytes)), now);
     }
     return bytes;
 }

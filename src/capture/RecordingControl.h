@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CaptureSession.h"
+#include "CommandTracker.h"
 
 #include "serial/SerialControl.h"
 
@@ -8,8 +9,9 @@
 
 // A port's serial control with the record taken where the bytes and lines pass: every member
 // goes to the control it wraps unchanged (results, refusals, signals), and while a session is
-// set, what passed is appended to it as this port's interface. Without a session it costs a
-// pointer check.
+// set, what passed is appended to it as this port's interface, with a remark on each modem
+// command written and the result it got (CommandTracker). Without a session it costs a pointer
+// check.
 class RecordingControl final : public SerialControl {
     Q_OBJECT
 public:
@@ -45,8 +47,10 @@ public:
 private:
     // The state byte of the lines as they stand: nothing is driven or read on a closed port.
     quint8 lines() const;
-    void record(RtacSerial::Event event, quint8 lines, const QByteArray& bytes = {},
-                const QString& comment = {}) const;
+    // Returns the entry's time.
+    qint64 record(RtacSerial::Event event, quint8 lines, const QByteArray& bytes = {},
+                  const QString& comment = {}) const;
+    void recordRemarks(const QStringList& remarks, quint8 lines) const;
     // Records the lines where they differ from the last record's; the state byte.
     quint8 recordLineChange() const;
     // "/dev/ttyUSB0 9600,n,8,1"
@@ -60,4 +64,5 @@ private:
     int m_port = 0;
     mutable quint8 m_recordedLines = 0;
     bool m_lost = false; // the port last closed by itself
+    CommandTracker m_commands;
 };

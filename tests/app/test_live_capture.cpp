@@ -172,7 +172,7 @@ void LiveCaptureTest::aSessionIsRecordedByteForByteWithItsLinesAndNotes() {
     // What each port sent and received before, during and after the relay; the notes; and
     // the lines each port's data fell between.
     QByteArray sent[3][2], received[3][2];
-    QStringList notes, story, data;
+    QStringList notes, story, data, remarks;
     bool dcd[2] = {};
     for (const Packet& p : packetsOf(fileName)) {
         QVERIFY(p.port == 0 || p.port == 1);
@@ -185,6 +185,8 @@ void LiveCaptureTest::aSessionIsRecordedByteForByteWithItsLinesAndNotes() {
                         .arg(CapturePrinter::escaped(ansi::decode(p.bytes)));
         if (p.comment.startsWith("transmit"))
             notes << p.comment;
+        if (p.comment.contains(" -> "))
+            remarks << QStringLiteral("COM%1 * %2").arg(p.port + 1).arg(p.comment);
         // The lines of bytes sent are read once they have gone: the modem may have answered.
         const QString port = QString::number(p.port + 1);
         if (p.event == 1 && phase == 0)
@@ -195,6 +197,13 @@ void LiveCaptureTest::aSessionIsRecordedByteForByteWithItsLinesAndNotes() {
             story << port + (p.dcd ? " DCD on" : " DCD off");
     }
     QCOMPARE(notes, (QStringList{"transmit on", "transmit off"}));
+    // Each command with its result, on its own port; the two ports' first ones in either order.
+    QStringList results = remarks;
+    results.replaceInStrings(QRegularExpression(" after \\d+\\.\\d{3} s$"), QString());
+    QCOMPARE(results.filter("COM1"),
+             (QStringList{"COM1 * ATI3 -> OK", "COM1 * AT -> OK", "COM1 * ATD3 -> CONNECT 9600"}));
+    QCOMPARE(results.filter("COM2"),
+             (QStringList{"COM2 * ATI3 -> OK", "COM2 * ATA -> CONNECT 9600"}));
     QCOMPARE(sent[0][0], "ATI3\rAT\rATD3\r");
     QCOMPARE(received[0][0], identification + "AT\r\r\nOK\r\nATD3\r\r\nCONNECT 9600\r\n");
     QCOMPARE(sent[0][1], "ATI3\rATA\r");
@@ -222,13 +231,16 @@ void LiveCaptureTest::aSessionIsRecordedByteForByteWithItsLinesAndNotes() {
     print.start(QStringLiteral(DUPLINK_PATH), {"--print", fileName});
     QVERIFY(print.waitForFinished(30000));
     QCOMPARE(print.exitCode(), 0);
-    QStringList printed;
+    QStringList printed, printedRemarks;
     // After the date and time: "2026-12-07 15:21:25.123 COM1 > AT\r"
     for (const QString& line : QString::fromUtf8(print.readAllStandardOutput()).split('\n')) {
         if (line.mid(24).contains(QRegularExpression("^COM\\d [<>] ")))
             printed << line.mid(24);
+        else if (line.contains(" -> "))
+            printedRemarks << line.mid(24);
     }
     QCOMPARE(printed, data);
+    QCOMPARE(printedRemarks, remarks);
 }
 
 void LiveCaptureTest::aKilledProgramLeavesAFileWithAllButItsLastMoments() {

@@ -158,10 +158,8 @@ void CaptureReaderTest::readsBackWhatWasWrittenOrSaysWhyNot_data() {
     QTest::newRow("cut in its head") << m_written.left(last + 5) << all - 1 << cut.arg(last);
     QTest::newRow("lengths differ") << patched(m_written.size() - 4, 1) << all - 1
                                     << damaged(last, "a block's two lengths differ");
-    for (const quint32 length : {2u << 20, 0xFFFFFFFCu})
-        QTest::addRow("block of %u bytes", length)
-            << patched(last + 4, length) << all - 1
-            << damaged(last, "a block's length is past any the writer makes");
+    QTest::newRow("2 MiB block") << patched(last + 4, 2u << 20) << all - 1
+                                 << damaged(last, "a block's length is past any the writer makes");
     QTest::newRow("empty block") << patched(packet + 4, 0) << 0
                                  << damaged(packet, "a block's length is not whole 4-byte words");
     QTest::newRow("4 GB packet") << patched(packet + 20, 0xFFFFFFFF) << 0

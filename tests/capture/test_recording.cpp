@@ -1,9 +1,12 @@
 #include "FakeSerialControl.h"
 #include "TsharkRead.h"
+#include "capture/CaptureReader.h"
 #include "capture/RecordingControl.h"
 #include "serial/SerialError.h"
 
+#include <QElapsedTimer>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -65,6 +68,7 @@ private slots:
     void cleanup();
     void bothPortsAreRecordedInOrderAsTheyPass();
     void everyMemberGoesThroughUnchanged();
+    void commandsAreMarkedWithTheirResultAndTime();
 
 private:
     QTemporaryDir m_dir;
@@ -198,7 +202,6 @@ void RecordingTest::everyMemberGoesThroughUnchanged() {
     QVERIFY(refusal([&] { port.setPortOpen(true); }).startsWith("settings: COM1 (fake)"));
     QVERIFY(refusal([&] { port.setSettings("110,n,8,1"); }).startsWith("settings: COM1 (fake)"));
     QVERIFY(!refusal([&] { port.setCommPort(17); }).isEmpty());
-    QVERIFY(!refusal([&] { port.setHandshaking(4); }).isEmpty());
     port.setHandshaking(comRTS);
     fake.setInputLines(true, false, true);
     fake.stuck = 7;
@@ -212,6 +215,65 @@ void RecordingTest::everyMemberGoesThroughUnchanged() {
     QCOMPARE(state(port), state(fake));
     QCOMPARE(state(port)[1], "9600,n,8,1");
     QCOMPARE(fake.written(), "AT\r");
+}
+
+void RecordingTest::commandsAreMarkedWithTheirResultAndTime() {
+    RecordingControl& port = *m_ports[0];
+    FakeSerialControl& fake = *m_fakes[0];
+    CaptureSession session;
+    port.setSession(&session, 0);
+    const QString fileName = m_dir.filePath("commands.pcapng");
+    session.start(fileName, {1, 2});
+    port.setPortOpen(true);
+    const auto answer = [&](const QByteArray& bytes) {
+        fake.receive(bytes);
+        port.readBytes();
+    };
+    QElapsedTimer dialling;
+    dialling.start();
+    port.writeBytes("ATD2\r");
+    answer("ATD2\r\r\nRING\r\nCON");
+    QTest::qWait(50);
+    answer("NECT 9600\r\n");
+    const double longest = double(dialling.nsecsElapsed()) / 1e9;
+    // Typed a character at a time with a mistake taken back, then replaced before its result.
+    for (const char* typed : {"\r\na", "tx\b", "i3\r", "hello\rATZ\r"})
+        port.writeBytes(typed);
+    answer("0\r");
+    port.writeBytes("A/");
+    answer("\r\n+CME ERROR: 10\r\n");
+    // A command whose port closed waits for nothing.
+    port.writeBytes("ATH\r");
+    port.setPortOpen(false);
+    port.setPortOpen(true);
+    answer("OK\r\n");
+    session.stop();
+
+    CaptureReader reader(fileName);
+    CaptureRecord record;
+    QByteArray before; // the bytes of the entry before each remark
+    QStringList remarks;
+    double dialled = -1;
+    const QRegularExpression after(QStringLiteral("^(.* after) (\\d+\\.\\d{3}) s$"));
+    while (reader.next(record)) {
+        const QRegularExpressionMatch match = after.match(record.entry.comment);
+        if (match.hasMatch()) {
+            remarks << record.portName + ": " + match.captured(1) + " <- " +
+                           QString::fromLatin1(before);
+            if (dialled < 0)
+                dialled = match.captured(2).toDouble();
+        }
+        before = record.entry.bytes;
+    }
+    QCOMPARE(remarks,
+             (QStringList{
+                 "COM1 (/dev/ttyUSB0): ATD2 -> CONNECT 9600 after <- NECT 9600\r\n",
+                 "COM1 (/dev/ttyUSB0): ati3 -> no result after <- hello\rATZ\r",
+                 "COM1 (/dev/ttyUSB0): ATZ -> OK after <- 0\r",
+                 "COM1 (/dev/ttyUSB0): A/ -> +CME ERROR: 10 after <- \r\n+CME ERROR: 10\r\n",
+             }));
+    QVERIFY2(dialled >= 0.05 && dialled <= longest + 0.001,
+             qPrintable(QStringLiteral("%1 s of at most %2 s").arg(dialled).arg(longest)));
 }
 
 QTEST_GUILESS_MAIN(RecordingTest)
