@@ -242,6 +242,11 @@ void TimelineWindowTest::selectsGoesToAndCopiesRowsOfTheWholeFile() {
     QCOMPARE(currentBytes(), QString::number(3 * page));
     QCOMPARE(table()->currentIndex().row(), page - 1);
     QCOMPARE(table()->selectionModel()->selectedRows().size(), page);
+    // Sideways and with the right button the table would choose a row of its own.
+    QTest::keyClick(table(), Qt::Key_Right);
+    QTest::mouseClick(table()->viewport(), Qt::RightButton, {},
+                      table()->visualRect(model()->index(1, 0)).center());
+    QCOMPARE(table()->selectionModel()->selectedRows().size(), page);
     QTest::keyClick(table(), Qt::Key_C, Qt::ControlModifier);
     const QStringList copied = QApplication::clipboard()->text().split('\n');
     QCOMPARE(copied.size(), page + 1);

@@ -122,6 +122,13 @@ bool TimelineWindow::rowsKey(QKeyEvent* key) {
     case Qt::Key_End:
         moveCurrent(m_model->rows() - 1, select);
         return true;
+    case Qt::Key_Left:
+    case Qt::Key_Right:
+        // Rows are chosen whole: sideways only the columns move.
+        m_table->horizontalScrollBar()->triggerAction(key->key() == Qt::Key_Left
+                                                          ? QAbstractSlider::SliderSingleStepSub
+                                                          : QAbstractSlider::SliderSingleStepAdd);
+        return true;
     default:
         break;
     }
@@ -141,9 +148,10 @@ bool TimelineWindow::rowsMouse(QEvent* event) {
     switch (event->type()) {
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonDblClick:
-        if (mouse->button() != Qt::LeftButton)
-            return false;
+        // Any button would have the table select rows of its own.
         m_table->setFocus(Qt::MouseFocusReason);
+        if (mouse->button() != Qt::LeftButton)
+            return true;
         if (row < m_model->rows()) {
             moveCurrent(row, mouse->modifiers());
             m_dragging = true;

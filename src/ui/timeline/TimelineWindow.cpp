@@ -65,6 +65,7 @@ TimelineWindow::TimelineWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     m_table->setWordWrap(false);
     m_table->setShowGrid(false);
     m_table->setAutoScroll(false);
+    m_table->setTabKeyNavigation(false);
     m_table->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_table->verticalHeader()->hide();
     m_table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
