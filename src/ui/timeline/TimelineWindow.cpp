@@ -36,11 +36,8 @@ constexpr int sliceMilliseconds = 15;
 // How often a file that reached its end is looked at again, beside the watcher's word.
 constexpr int growthCheckMilliseconds = 250;
 
-template <class Widget>
-Widget* named(Widget* widget, const char* name, const QString& accessibleName = {}) {
+template <class Widget> Widget* named(Widget* widget, const char* name) {
     widget->setObjectName(QLatin1String(name));
-    if (!accessibleName.isEmpty())
-        widget->setAccessibleName(accessibleName);
     return widget;
 }
 
@@ -68,6 +65,7 @@ TimelineWindow::TimelineWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     m_table->setTabKeyNavigation(false);
     m_table->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_table->verticalHeader()->hide();
+    // Every row the same height: which rows of the file are in view is arithmetic.
     m_table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     m_table->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
     m_table->horizontalHeader()->setStretchLastSection(true);
