@@ -37,7 +37,7 @@ tables="$(mktemp -d)"
 summary=""
 failed=0
 start=$SECONDS
-for b in bench_append bench_memory bench_relay bench_reception bench_idle bench_start bench_capture; do
+for b in bench_append bench_memory bench_relay bench_reception bench_idle bench_start bench_capture bench_timeline; do
     echo "== $b"
     if build-bench/bench/$b >"$tables/$b.md"; then
         summary+="| $b | all met |"$'\n'
@@ -79,7 +79,7 @@ qt=$(dpkg-query -W -f='${Version}' libqt6core6 2>/dev/null || echo unknown)
     echo
     echo "## Figures"
     echo
-    for b in bench_append bench_memory bench_relay bench_reception bench_idle bench_start bench_capture; do
+    for b in bench_append bench_memory bench_relay bench_reception bench_idle bench_start bench_capture bench_timeline; do
         sed 's/^## /### /' "$tables/$b.md"
     done
     echo "## Goals missed and why, and what else the runs showed"

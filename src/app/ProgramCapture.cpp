@@ -29,6 +29,8 @@ void Program::useCapture(CaptureSwitch& capture, bool onAtStart) {
 void Program::timelineChosen() {
     if (!m_timeline) {
         m_timeline = new TimelineWindow(&m_form);
+        m_timeline->useSeams(m_seams);
+        m_timeline->setLanguage(m_record.Language);
         m_timeline->showCapture(m_capture->isOn(), m_capture->fileName());
         connect(m_capture, &CaptureSwitch::switched, m_timeline, &TimelineWindow::showCapture);
     }

@@ -4,6 +4,7 @@
 #include "SettingsFile.h"
 #include "terminal/Product.h"
 #include "ui/Form1.h"
+#include "ui/timeline/TimelineWindow.h"
 
 #include <QDir>
 
@@ -48,5 +49,7 @@ QString Program::strGetAbsoluteFolderPathName(const QString& strTitle) {
 void Program::chooseLanguage(qint16 language) {
     m_record.Language = language;
     m_form.Lang_Setting(m_record.Language, m_seams.now());
+    if (m_timeline)
+        m_timeline->setLanguage(m_record.Language);
     saveReportingFailure();
 }

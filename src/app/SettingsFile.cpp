@@ -86,6 +86,19 @@ bool endsWithSeparator(const QString& path) {
     return path.endsWith(QLatin1Char('/')) || path.endsWith(QDir::separator());
 }
 
+// The records of the file, or why they cannot be read.
+QByteArray readRecords(const QString& filePath, QString& unreadable) {
+    // Anything but a regular file (a FIFO would block the open for ever) counts as unreadable.
+    QFile file(filePath);
+    if (!QFileInfo(filePath).isFile())
+        unreadable = QStringLiteral("not a regular file");
+    else if (!file.open(QIODevice::ReadOnly))
+        unreadable = file.errorString();
+    else
+        return file.read(qint64(kRecordLength) * kRecordCount);
+    return {};
+}
+
 } // namespace
 
 QString settingsFileName() {
@@ -161,16 +174,7 @@ LoadOutcome LoadSettings(SettingsRecord& record, const QString& filePath, const 
     ResetSettings(defaults, DataFolder, now);
     LoadOutcome outcome;
 
-    // Anything but a regular file (a FIFO would block the open for ever) counts as unreadable.
-    QFile file(filePath);
-    QByteArray content;
-    if (!QFileInfo(filePath).isFile())
-        outcome.unreadable = QStringLiteral("not a regular file");
-    else if (!file.open(QIODevice::ReadOnly))
-        outcome.unreadable = file.errorString();
-    else
-        content = file.read(qint64(kRecordLength) * kRecordCount);
-    file.close();
+    const QByteArray content = readRecords(filePath, outcome.unreadable);
 
     bool readable = outcome.unreadable.isEmpty();
     bool productKnown = true;
@@ -213,4 +217,19 @@ LoadOutcome LoadSettings(SettingsRecord& record, const QString& filePath, const 
         QFile::remove(filePath);
     outcome.save = SaveSettings(record, filePath);
     return outcome;
+}
+
+qint16 storedLanguage(const QString& filePath) {
+    QString unreadable;
+    const QByteArray content = readRecords(filePath, unreadable);
+    SettingsRecord stored;
+    const auto fields = fieldsOf(stored);
+    for (const size_t n : {size_t(0), size_t(1), size_t(8)}) {
+        if (decodeField(content.mid(qsizetype(n) * kRecordLength, kRecordLength), fields[n]) !=
+            Decoded::Ok)
+            return 0;
+    }
+    const bool ours =
+        stored.ProductName == kProductName && stored.ProductVersion == kProductVersion;
+    return ours && stored.Language == 1 ? 1 : 0;
 }

@@ -59,5 +59,9 @@ struct LoadOutcome {
 LoadOutcome LoadSettings(SettingsRecord& record, const QString& filePath, const QString& DataFolder,
                          const QDateTime& now);
 
+// The language the file holds (0 English, 1 Russian), read without changing the file: 0 when it
+// cannot be read or is not this program's settings file.
+qint16 storedLanguage(const QString& filePath);
+
 // Days since 30 December 1899, the fraction being the time of day.
 double toOleDate(const QDateTime& when);

@@ -1,4 +1,7 @@
 #include "CommandLine.h"
+#include "DataFolder.h"
+#include "DesktopSeams.h"
+#include "SettingsFile.h"
 #include "WholeProgram.h"
 #include "ui/timeline/TimelineWindow.h"
 
@@ -12,6 +15,8 @@ int main(int argc, char** argv) {
     if (!options.timeline.isEmpty()) {
         QApplication::setApplicationName(QStringLiteral("Duplink"));
         TimelineWindow timeline;
+        timeline.useSeams(desktopSeams(&timeline));
+        timeline.setLanguage(storedLanguage(dataFolderFromEnvironment() + settingsFileName()));
         timeline.openFile(options.timeline);
         timeline.show();
         return QApplication::exec();

@@ -53,4 +53,31 @@ QString line(const CaptureRecord& record) {
     return fields.join(QLatin1Char(','));
 }
 
+QString line(const TimelineRow& row, const QString& portName) {
+    CaptureRecord record;
+    record.portName = portName;
+    CaptureEntry& entry = record.entry;
+    entry.port = row.port;
+    entry.lines = row.lines;
+    entry.microsecondsSinceEpoch = row.microsecondsSinceEpoch;
+    switch (row.kind) {
+    case TimelineRow::Kind::Received:
+    case TimelineRow::Kind::Sent:
+        entry.event =
+            row.kind == TimelineRow::Kind::Sent ? Event::DataTransmitted : Event::DataReceived;
+        entry.bytes = row.bytes;
+        break;
+    case TimelineRow::Kind::Lines:
+        entry.comment = CapturePrinter::lineChanges(row.linesBefore, row.lines);
+        break;
+    case TimelineRow::Kind::Event:
+        entry.event = row.event;
+        break;
+    case TimelineRow::Kind::Remark:
+        entry.comment = row.remark;
+        break;
+    }
+    return line(record);
+}
+
 } // namespace CaptureCsv

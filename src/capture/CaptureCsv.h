@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CaptureReader.h"
+#include "TimelineRow.h"
 
 #include <QString>
 
@@ -13,5 +14,8 @@ namespace CaptureCsv {
 
 QString header();
 QString line(const CaptureRecord& record);
+// A row of the timeline as the line of an entry: its bytes, its remark, or its event, with a
+// change of lines told as the lines that changed ("CTS on").
+QString line(const TimelineRow& row, const QString& portName);
 
 } // namespace CaptureCsv

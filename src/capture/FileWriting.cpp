@@ -83,29 +83,49 @@ QString replaceWholeFile(const QString& path, const QByteArray& content) {
 }
 
 QString replaceWholeFile(const QString& path, const std::function<QByteArray()>& nextPiece) {
-    // A link to a file is written through: the file it leads to is replaced, the link stays.
-    const QFileInfo info(path);
-    const QString file = info.isSymLink() && info.isFile() ? info.canonicalFilePath() : path;
-    QTemporaryFile temporary(file + QStringLiteral(".XXXXXX"));
-    if (!temporary.open())
-        return temporary.errorString();
-#ifdef Q_OS_UNIX
-    keepOwnerAndMode(file, temporary.handle());
-#endif
+    WholeFileWriter writer(path);
     for (QByteArray piece = nextPiece(); !piece.isEmpty(); piece = nextPiece()) {
-        const QString error = writePiece(temporary, piece);
+        const QString error = writer.write(piece);
         if (!error.isEmpty())
             return error;
     }
-    const QString error = flushToDisk(temporary);
-    if (!error.isEmpty())
-        return error;
-    temporary.close();
+    return writer.finish();
+}
+
+WholeFileWriter::WholeFileWriter(const QString& path) {
+    // A link to a file is written through: the file it leads to is replaced, the link stays.
+    const QFileInfo info(path);
+    m_file = info.isSymLink() && info.isFile() ? info.canonicalFilePath() : path;
+    m_temporary = std::make_unique<QTemporaryFile>(m_file + QStringLiteral(".XXXXXX"));
+    if (!m_temporary->open()) {
+        m_error = m_temporary->errorString();
+        return;
+    }
+#ifdef Q_OS_UNIX
+    keepOwnerAndMode(m_file, m_temporary->handle());
+#endif
+}
+
+WholeFileWriter::~WholeFileWriter() = default;
+
+QString WholeFileWriter::write(const QByteArray& piece) {
+    if (m_error.isEmpty())
+        m_error = writePiece(*m_temporary, piece);
+    return m_error;
+}
+
+QString WholeFileWriter::finish() {
+    if (!m_error.isEmpty())
+        return m_error;
+    m_error = flushToDisk(*m_temporary);
+    if (!m_error.isEmpty())
+        return m_error;
+    m_temporary->close();
     std::error_code renameError;
-    std::filesystem::rename(nativePath(temporary.fileName()), nativePath(file), renameError);
+    std::filesystem::rename(nativePath(m_temporary->fileName()), nativePath(m_file), renameError);
     if (renameError)
-        return QString::fromLocal8Bit(renameError.message().c_str());
-    temporary.setAutoRemove(false);
+        return m_error = QString::fromLocal8Bit(renameError.message().c_str());
+    m_temporary->setAutoRemove(false);
     return {};
 }
 

@@ -4,6 +4,9 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
+
+class QTemporaryFile;
 
 // Each returns an empty text, or why it failed.
 
@@ -14,6 +17,22 @@ QString replaceWholeFile(const QString& path, const QByteArray& content);
 // The same for content too long to hold at once: `nextPiece` gives it a piece at a time, then
 // an empty piece.
 QString replaceWholeFile(const QString& path, const std::function<QByteArray()>& nextPiece);
+
+// The same, written a piece at a time between other work: nothing at the path changes until
+// finish() succeeds; left unfinished, the temporary file goes. After a failure each call
+// returns that failure.
+class WholeFileWriter {
+public:
+    explicit WholeFileWriter(const QString& path);
+    ~WholeFileWriter();
+    QString write(const QByteArray& piece);
+    QString finish();
+
+private:
+    QString m_file; // the file replaced: a link's file, not the link
+    std::unique_ptr<QTemporaryFile> m_temporary;
+    QString m_error;
+};
 
 // Overwrites the start of an existing file with `content`, leaving the rest as it is.
 QString overwriteFileStart(const QString& path, const QByteArray& content);

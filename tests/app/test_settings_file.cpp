@@ -117,6 +117,9 @@ void SettingsFileTest::whatThisVersionDoesNotUseIsWrittenBack() {
     QCOMPARE(integerOf(record(file, 7)), qint16(1));
     QCOMPARE(integerOf(record(file, 8)), qint16(37));
     QCOMPARE(integerOf(record(file, 9)), qint16(1));
+    // The timeline window alone reads the language and leaves the file as it is.
+    QCOMPARE(storedLanguage(m_file), qint16(1));
+    QCOMPARE(readAll(m_file), file);
     // Nothing but the settings file is left in the folder.
     QCOMPARE(QDir(m_folder).entryList(QDir::Files), QStringList{settingsFileName()});
 }

@@ -1,4 +1,5 @@
 #include "capture/CaptureFile.h"
+#include "ui/timeline/TimelineModel.h"
 #include "ui/timeline/TimelineWindow.h"
 
 #include <QAbstractItemModel>
@@ -7,8 +8,11 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
+#include <QFile>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QScrollBar>
 #include <QSpinBox>
 #include <QTableView>
@@ -46,11 +50,16 @@ private slots:
     void initTestCase();
     void showsRowsFilteredAndTimedAsChosen();
     void searchFindsAndMarksEveryMatch();
-    void copiesTheSelectedRowsAndGoesToATime();
     void followsTheCaptureAsItIsWritten();
+    void selectsGoesToAndCopiesRowsOfTheWholeFile();
+    void exportsTheRowsShownAsCsv();
+    void followsTheLanguage();
 
 private:
     QTableView* table() const { return m_window->findChild<QTableView*>("timelineRows"); }
+    TimelineModel* model() const { return static_cast<TimelineModel*>(table()->model()); }
+    QScrollBar* scrollBar() const { return m_window->findChild<QScrollBar*>("timelineScroll"); }
+    void click(int viewRow, Qt::KeyboardModifiers modifiers = {});
     QStringList column(int column) const;
     QString status() const { return m_window->findChild<QLabel*>("timelineStatus")->text(); }
 
@@ -65,6 +74,11 @@ QStringList TimelineWindowTest::column(int column) const {
     for (int row = 0; row < model->rowCount(); ++row)
         cells << model->index(row, column).data().toString();
     return cells;
+}
+
+void TimelineWindowTest::click(int viewRow, Qt::KeyboardModifiers modifiers) {
+    QTest::mouseClick(table()->viewport(), Qt::LeftButton, modifiers,
+                      table()->visualRect(model()->index(viewRow, 0)).center());
 }
 
 void TimelineWindowTest::initTestCase() {
@@ -161,17 +175,6 @@ void TimelineWindowTest::searchFindsAndMarksEveryMatch() {
     QTest::keyClick(text, Qt::Key_Escape);
 }
 
-void TimelineWindowTest::copiesTheSelectedRowsAndGoesToATime() {
-    m_window->goToTime(QTime(14, 3, 22, 450));
-    QCOMPARE(table()->currentIndex().row(), 4);
-    table()->selectionModel()->select(table()->model()->index(2, 0),
-                                      QItemSelectionModel::Select | QItemSelectionModel::Rows);
-    QTest::keyClick(table(), Qt::Key_C, Qt::ControlModifier);
-    QCOMPARE(QApplication::clipboard()->text(),
-             "14:03:22.418\tCOM1\tsent\tATI3\u240D\n"
-             "14:03:22.458\tCOM2\tsent\t\u240D\u240AOK\u240D\u240A\u041F");
-}
-
 void TimelineWindowTest::followsTheCaptureAsItIsWritten() {
     m_window->showCapture(false, {});
     QCOMPARE(status(), "Capture is off: turn on Capture in the menu to record this session.");
@@ -179,14 +182,153 @@ void TimelineWindowTest::followsTheCaptureAsItIsWritten() {
     CaptureFile file(live, portNames);
     m_window->showCapture(true, live);
     QTRY_COMPARE(status(), live);
-    QTRY_COMPARE(table()->model()->rowCount(), 0);
-    table()->scrollToBottom();
+    QTRY_COMPARE(model()->rows(), qint64(0));
     for (int i = 0; i < 60; ++i)
         file.append({0, Event::DataReceived, 0, "line\r\n", {}, start + i * 100 * ms});
-    QTRY_COMPARE(table()->model()->rowCount(), 60);
+    QTRY_COMPARE(model()->rows(), qint64(60));
     // At the bottom it stays at the bottom.
-    QTRY_COMPARE(table()->verticalScrollBar()->value(), table()->verticalScrollBar()->maximum());
-    QVERIFY(table()->verticalScrollBar()->maximum() > 0);
+    QTRY_COMPARE(scrollBar()->value(), scrollBar()->maximum());
+    QVERIFY(scrollBar()->maximum() > 0);
+    QCOMPARE(model()->fileRow(model()->rowCount() - 1), qint64(59));
+}
+
+void TimelineWindowTest::selectsGoesToAndCopiesRowsOfTheWholeFile() {
+    m_window->openFile(m_saved);
+    QTRY_COMPARE(model()->rows(), qint64(6));
+    m_window->goToTime(QTime(14, 3, 22, 450));
+    QCOMPARE(table()->currentIndex().row(), 4);
+    click(2, Qt::ControlModifier);
+    QTest::keyClick(table(), Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(QApplication::clipboard()->text(),
+             "14:03:22.418\tCOM1\tsent\tATI3\u240D\n"
+             "14:03:22.458\tCOM2\tsent\t\u240D\u240AOK\u240D\u240A\u041F");
+
+    // Each row its own: the direction changes at every entry.
+    const QString many = m_dir.filePath("many.pcapng");
+    {
+        CaptureFile file(many, portNames);
+        for (int i = 0; i < 3000; ++i)
+            file.append({0,
+                         i % 2 ? Event::DataTransmitted : Event::DataReceived,
+                         0,
+                         i == 2500 ? QByteArray("NO CARRIER") : QByteArray::number(i),
+                         {},
+                         start + i * ms});
+    }
+    m_window->openFile(many);
+    QTRY_COMPARE(model()->rows(), qint64(3000));
+    // However long the file, the table holds the rows in view and one more.
+    const int page = scrollBar()->pageStep();
+    QVERIFY(page > 3);
+    QVERIFY(table()->model()->rowCount() <= page + 1);
+    QCOMPARE(scrollBar()->maximum(), 3000 - page);
+    const auto currentBytes = [&] {
+        const QModelIndex current = table()->currentIndex();
+        return current.siblingAtColumn(3).data().toString();
+    };
+
+    QTest::keyClick(table(), Qt::Key_End, Qt::ControlModifier);
+    QCOMPARE(currentBytes(), "2999");
+    QCOMPARE(scrollBar()->value(), scrollBar()->maximum());
+    QTest::keyClick(table(), Qt::Key_Home, Qt::ControlModifier);
+    QCOMPARE(currentBytes(), "0");
+    QCOMPARE(table()->currentIndex().row(), 0);
+    QTest::keyClick(table(), Qt::Key_PageDown);
+    QTest::keyClick(table(), Qt::Key_PageDown);
+    QCOMPARE(currentBytes(), QString::number(2 * page));
+    // Past the bottom edge the rows move up under the current row.
+    for (int i = 0; i < page; ++i)
+        QTest::keyClick(table(), Qt::Key_Down, Qt::ShiftModifier);
+    QCOMPARE(currentBytes(), QString::number(3 * page));
+    QCOMPARE(table()->currentIndex().row(), page - 1);
+    QCOMPARE(table()->selectionModel()->selectedRows().size(), page);
+    // Sideways and with the right button the table would choose a row of its own.
+    QTest::keyClick(table(), Qt::Key_Right);
+    QTest::mouseClick(table()->viewport(), Qt::RightButton, {},
+                      table()->visualRect(model()->index(1, 0)).center());
+    QCOMPARE(table()->selectionModel()->selectedRows().size(), page);
+    QTest::keyClick(table(), Qt::Key_C, Qt::ControlModifier);
+    const QStringList copied = QApplication::clipboard()->text().split('\n');
+    QCOMPARE(copied.size(), page + 1);
+    QVERIFY(copied.front().endsWith("\t" + QString::number(2 * page)));
+    QVERIFY(copied.back().endsWith("\t" + QString::number(3 * page)));
+
+    // The selection stays with its rows while they are scrolled away and back.
+    const int before = scrollBar()->value();
+    scrollBar()->setValue(scrollBar()->maximum());
+    QVERIFY(table()->selectionModel()->selectedRows().isEmpty());
+    QWheelEvent wheel(QPointF(5, 5), table()->viewport()->mapToGlobal(QPointF(5, 5)), {},
+                      QPoint(0, 120), Qt::NoButton, {}, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(table()->viewport(), &wheel);
+    QVERIFY(scrollBar()->value() < scrollBar()->maximum());
+    scrollBar()->setValue(before);
+    QCOMPARE(table()->selectionModel()->selectedRows().size(), page);
+    QCOMPARE(currentBytes(), QString::number(3 * page));
+
+    // A match far down is brought into view, current and marked.
+    QTest::keyClick(m_window.get(), Qt::Key_F, Qt::ControlModifier);
+    m_window->findChild<QWidget*>("searchHex")->setProperty("checked", false);
+    auto* text = m_window->findChild<QLineEdit*>("searchText");
+    text->setText("NO CARRIER");
+    QTRY_COMPARE(model()->currentMatch().row, qint64(2500));
+    QCOMPARE(currentBytes(), "NO CARRIER");
+    QTest::keyClick(text, Qt::Key_Escape);
+}
+
+void TimelineWindowTest::exportsTheRowsShownAsCsv() {
+    QStringList messages;
+    Seams seams;
+    QString target = m_dir.filePath("rows.csv");
+    seams.chooseSaveFile = [&](const QString&, const QString& suggested) {
+        return suggested.endsWith("saved.csv") ? target : QString();
+    };
+    seams.messageBox = [&](const QString&, const QString& text) {
+        messages << text;
+    };
+    m_window->useSeams(seams);
+    m_window->openFile(m_saved);
+    QTRY_COMPARE(model()->rows(), qint64(6));
+    m_window->findChild<QCheckBox*>("showOther")->setChecked(false);
+    auto* exportButton = m_window->findChild<QPushButton*>("exportCsvButton");
+    exportButton->click();
+    QTRY_VERIFY(status().endsWith("3 rows exported to " + target));
+
+    // The bytes come back from the hex column, in the rows shown only.
+    QFile csv(target);
+    QVERIFY(csv.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = csv.readAll().split('\n');
+    QCOMPARE(lines.size(), 5);
+    QCOMPARE(lines[0], "time,port,direction,event,text,hex\r");
+    QList<QByteArray> bytes;
+    for (const QByteArray& line : lines.mid(1, 3))
+        bytes << QByteArray::fromHex(line.mid(line.lastIndexOf(',') + 1).trimmed());
+    QCOMPARE(bytes, QList<QByteArray>({"ATI3\r", "\r\nOK\r\n", "\r\nOK\r\n\xcf"}));
+    QVERIFY(lines[3].startsWith("2025-12-06T14:03:22.458,COM2,sent,data,"));
+    QVERIFY(messages.isEmpty());
+
+    // A folder that is not there: one message naming the file and why.
+    target = m_dir.filePath("missing/rows.csv");
+    exportButton->click();
+    QCOMPARE(messages.size(), 1);
+    QVERIFY2(messages[0].startsWith("The rows cannot be written to " + target + ": "),
+             qPrintable(messages[0]));
+    QVERIFY(messages[0].size() > target.size() + 32);
+    QVERIFY(!QFile::exists(target));
+    m_window->findChild<QCheckBox*>("showOther")->setChecked(true);
+}
+
+void TimelineWindowTest::followsTheLanguage() {
+    m_window->setLanguage(1);
+    QCOMPARE(m_window->windowTitle(), "Хронология");
+    QCOMPARE(m_window->findChild<QCheckBox*>("showReceived")->text(), "Принятые");
+    QCOMPARE(m_window->findChild<QComboBox*>("timeMode")->itemText(0), "Время суток");
+    QCOMPARE(table()->horizontalHeader()->model()->headerData(3, Qt::Horizontal), "Данные");
+    QCOMPARE(m_window->findChild<QLineEdit*>("searchText")->accessibleName(), "Искомый текст");
+    m_window->showCapture(false, {});
+    QVERIFY(status().startsWith("Запись выключена"));
+    m_window->setLanguage(0);
+    QCOMPARE(m_window->findChild<QCheckBox*>("showReceived")->text(), "Received");
+    QCOMPARE(m_window->findChild<QPushButton*>("exportCsvButton")->text(), "&Export CSV…");
 }
 
 QTEST_MAIN(TimelineWindowTest)

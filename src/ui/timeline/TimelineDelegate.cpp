@@ -14,7 +14,8 @@ void TimelineDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
     const QByteArray pattern = m_model.pattern();
     if (index.column() != TimelineModel::BytesColumn || pattern.isEmpty())
         return QStyledItemDelegate::paint(painter, option, index);
-    const TimelineText::Shown shown = m_model.shownAt(index.row());
+    const qint64 row = m_model.fileRow(index.row());
+    const TimelineText::Shown shown = m_model.shownAt(row);
     const std::vector<int> matches = TimelineText::matches(shown.searched, pattern);
     if (matches.empty())
         return QStyledItemDelegate::paint(painter, option, index);
@@ -32,7 +33,7 @@ void TimelineDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
         QTextLayout::FormatRange mark;
         mark.start = shown.starts[size_t(at)];
         mark.length = shown.starts[size_t(at) + size_t(pattern.size())] - mark.start;
-        const bool isCurrent = current.row == index.row() && current.offset == at;
+        const bool isCurrent = current.row == row && current.offset == at;
         mark.format.setBackground(isCurrent ? QColor(255, 150, 50) : QColor(255, 240, 90));
         mark.format.setForeground(Qt::black);
         marks << mark;

@@ -3,6 +3,8 @@
 #include <QColor>
 #include <QFontDatabase>
 
+#include <algorithm>
+
 using Kind = TimelineRow::Kind;
 
 namespace {
@@ -39,6 +41,8 @@ void TimelineModel::open(const QString& fileName, qint64 gapMicroseconds) {
     m_recent.clear();
     m_cachedBytes = 0;
     m_rows = 0;
+    m_first = 0;
+    m_viewRows = 0;
     m_current = {};
     m_portNames.clear();
     endResetModel();
@@ -60,17 +64,39 @@ bool TimelineModel::readOn(int budgetMilliseconds) {
     // The rows of the last places may have grown by the bytes read.
     const size_t grown = places >= 2 ? places - 2 : 0;
     forgetFrom(grown);
-    const int before = m_rows;
-    const qint64 now = m_index->rows(m_shown);
-    if (now > before) {
-        beginInsertRows({}, before, int(now - 1));
-        m_rows = int(now);
-        endInsertRows();
-    }
-    const int firstGrown = int(m_index->rowsBefore(grown, m_shown));
-    if (firstGrown < before)
-        emit dataChanged(index(firstGrown, 0), index(before - 1, ColumnCount - 1));
+    const qint64 before = m_rows;
+    m_rows = m_index->rows(m_shown);
+    const qint64 firstGrown = m_index->rowsBefore(grown, m_shown);
+    const int viewRows = m_viewRows;
+    fitView();
+    if (viewRows == m_viewRows && viewRows > 0 && firstGrown < m_first + viewRows &&
+        before > m_first)
+        viewChanged(0, ColumnCount - 1);
     return more;
+}
+
+void TimelineModel::showRows(qint64 first, int count) {
+    first = std::clamp<qint64>(first, 0, m_rows);
+    const int rows = int(std::clamp<qint64>(m_rows - first, 0, count));
+    m_viewCount = count;
+    if (rows != m_viewRows) {
+        beginResetModel();
+        m_first = first;
+        m_viewRows = rows;
+        endResetModel();
+    } else if (first != m_first) {
+        m_first = first;
+        viewChanged(0, ColumnCount - 1);
+    }
+}
+
+void TimelineModel::fitView() {
+    showRows(m_first, m_viewCount);
+}
+
+void TimelineModel::viewChanged(int firstColumn, int lastColumn) {
+    if (m_viewRows > 0)
+        emit dataChanged(index(0, firstColumn), index(m_viewRows - 1, lastColumn));
 }
 
 void TimelineModel::forgetFrom(size_t place) {
@@ -86,7 +112,9 @@ void TimelineModel::reset() {
     m_segments.clear();
     m_recent.clear();
     m_cachedBytes = 0;
-    m_rows = m_index ? int(m_index->rows(m_shown)) : 0;
+    m_rows = m_index ? m_index->rows(m_shown) : 0;
+    m_first = std::min(m_first, m_rows);
+    m_viewRows = int(std::min<qint64>(m_rows - m_first, m_viewCount));
     m_current = {};
     endResetModel();
 }
@@ -100,29 +128,28 @@ void TimelineModel::setShown(Timeline::Categories shown) {
 
 void TimelineModel::setTimeMode(TimelineText::Time mode) {
     m_timeMode = mode;
-    if (m_rows > 0)
-        emit dataChanged(index(0, TimeColumn), index(m_rows - 1, TimeColumn));
+    viewChanged(TimeColumn, TimeColumn);
 }
 
 void TimelineModel::setBytesMode(TimelineText::Bytes mode) {
     m_bytesMode = mode;
-    if (m_rows > 0)
-        emit dataChanged(index(0, BytesColumn), index(m_rows - 1, BytesColumn));
+    viewChanged(BytesColumn, BytesColumn);
 }
 
 void TimelineModel::setPattern(const QByteArray& pattern) {
     m_pattern = pattern;
     m_current = {};
-    if (m_rows > 0)
-        emit dataChanged(index(0, BytesColumn), index(m_rows - 1, BytesColumn));
+    viewChanged(BytesColumn, BytesColumn);
 }
 
 void TimelineModel::setCurrentMatch(const TimelineSearch::Match& match) {
     const qint64 before = m_current.row;
     m_current = match;
     for (const qint64 row : {before, match.row}) {
-        if (row >= 0 && row < m_rows)
-            emit dataChanged(index(int(row), BytesColumn), index(int(row), BytesColumn));
+        if (row >= m_first && row < m_first + m_viewRows) {
+            const QModelIndex cell = index(int(row - m_first), BytesColumn);
+            emit dataChanged(cell, cell);
+        }
     }
 }
 
@@ -152,7 +179,7 @@ TimelineModel::Segment& TimelineModel::segment(size_t place) {
     return s;
 }
 
-const TimelineRow* TimelineModel::rowAt(int row) {
+const TimelineRow* TimelineModel::rowAt(qint64 row) {
     if (row < 0 || row >= m_rows)
         return nullptr;
     const size_t place = m_index->placeOfRow(row, m_shown);
@@ -161,7 +188,7 @@ const TimelineRow* TimelineModel::rowAt(int row) {
     return within < qint64(s.shown.size()) ? &s.rows[size_t(s.shown[size_t(within)])] : nullptr;
 }
 
-int TimelineModel::rowAtTime(qint64 microsecondsSinceEpoch) {
+qint64 TimelineModel::rowAtTime(qint64 microsecondsSinceEpoch) {
     if (!m_index)
         return -1;
     const auto& places = m_index->places();
@@ -173,27 +200,51 @@ int TimelineModel::rowAtTime(qint64 microsecondsSinceEpoch) {
             if (row >= m_rows)
                 return -1;
             if (s.rows[size_t(i)].microsecondsSinceEpoch >= microsecondsSinceEpoch)
-                return int(row);
+                return row;
             ++row;
         }
     }
     return -1;
 }
 
-TimelineText::Shown TimelineModel::shownAt(int row) {
+TimelineText::Shown TimelineModel::shownAt(qint64 row) {
     const TimelineRow* r = rowAt(row);
     return r ? TimelineText::shown(*r, m_bytesMode) : TimelineText::Shown();
 }
 
-QString TimelineModel::rowText(int row) {
+QString TimelineModel::rowText(qint64 row) {
     QStringList columns;
     for (int column = 0; column < ColumnCount; ++column)
-        columns << data(index(row, column), Qt::DisplayRole).toString();
+        columns << cellText(row, column);
     return columns.join(QLatin1Char('\t'));
 }
 
+QString TimelineModel::cellText(qint64 row, int column) {
+    const TimelineRow* r = rowAt(row);
+    if (!r)
+        return {};
+    switch (column) {
+    case TimeColumn: {
+        const qint64 time = r->microsecondsSinceEpoch;
+        qint64 reference = m_index->places().front().microseconds;
+        if (m_timeMode == TimelineText::Time::Delta) {
+            const TimelineRow* above = rowAt(row - 1);
+            reference = above ? above->microsecondsSinceEpoch : time;
+        }
+        return TimelineText::time(time, m_timeMode, reference);
+    }
+    case PortColumn:
+        return TimelineText::portName(m_portNames, r->port);
+    case DirectionColumn:
+        return TimelineText::direction(r->kind);
+    case BytesColumn:
+        return TimelineText::shown(*r, m_bytesMode).text;
+    }
+    return {};
+}
+
 int TimelineModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : m_rows;
+    return parent.isValid() ? 0 : m_viewRows;
 }
 
 int TimelineModel::columnCount(const QModelIndex& parent) const {
@@ -203,29 +254,13 @@ int TimelineModel::columnCount(const QModelIndex& parent) const {
 QVariant TimelineModel::data(const QModelIndex& index, int role) const {
     // The cache changes as rows are read; what a row says does not.
     auto* self = const_cast<TimelineModel*>(this);
-    const TimelineRow* row = self->rowAt(index.row());
+    const qint64 fileRow = m_first + index.row();
+    const TimelineRow* row = self->rowAt(fileRow);
     if (!row)
         return {};
     switch (role) {
     case Qt::DisplayRole:
-        switch (index.column()) {
-        case TimeColumn: {
-            const qint64 time = row->microsecondsSinceEpoch;
-            qint64 reference = m_index->places().front().microseconds;
-            if (m_timeMode == TimelineText::Time::Delta) {
-                const TimelineRow* above = self->rowAt(index.row() - 1);
-                reference = above ? above->microsecondsSinceEpoch : time;
-            }
-            return TimelineText::time(time, m_timeMode, reference);
-        }
-        case PortColumn:
-            return TimelineText::portName(m_portNames, row->port);
-        case DirectionColumn:
-            return TimelineText::direction(row->kind);
-        case BytesColumn:
-            return TimelineText::shown(*row, m_bytesMode).text;
-        }
-        break;
+        return self->cellText(fileRow, index.column());
     case Qt::ForegroundRole:
         return portColour(row->port);
     case Qt::BackgroundRole:
@@ -243,9 +278,15 @@ QVariant TimelineModel::data(const QModelIndex& index, int role) const {
 }
 
 QVariant TimelineModel::headerData(int section, Qt::Orientation orientation, int role) const {
-    if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
+    if (role != Qt::DisplayRole)
         return QAbstractTableModel::headerData(section, orientation, role);
-    static const char* const titles[] = {"Time", "Port", "Direction", "Data"};
-    return section >= 0 && section < ColumnCount ? QString::fromLatin1(titles[section])
-                                                 : QVariant();
+    // A row is named by its number in the file, which screen readers say with it.
+    if (orientation == Qt::Vertical)
+        return QString::number(m_first + section + 1);
+    return section >= 0 && section < m_headerTitles.size() ? m_headerTitles[section] : QVariant();
+}
+
+void TimelineModel::setHeaderTitles(const QStringList& titles) {
+    m_headerTitles = titles;
+    emit headerDataChanged(Qt::Horizontal, 0, ColumnCount - 1);
 }

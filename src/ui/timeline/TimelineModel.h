@@ -10,9 +10,11 @@
 #include <map>
 #include <memory>
 
-// The rows of a capture's timeline for a table view, read from the file as the view asks for
-// them: the index knows where each few hundred rows are; the rows near those shown are kept in
-// a small cache, so memory stays flat whatever the file's size.
+// The rows of a capture's timeline, read from the file as they are asked for: the index knows
+// where each few hundred rows are; the rows near those shown are kept in a small cache, so memory
+// stays flat whatever the file's size. A table view sees only the few rows in view (from
+// `firstShown()` on), so that nothing it keeps grows with the file; every other member counts
+// rows of the whole file.
 class TimelineModel : public QAbstractTableModel {
     Q_OBJECT
 public:
@@ -41,19 +43,31 @@ public:
     void setCurrentMatch(const TimelineSearch::Match& match);
     TimelineSearch::Match currentMatch() const { return m_current; }
 
+    // The rows shown in the whole file.
+    qint64 rows() const { return m_rows; }
+    // The view sees up to `count` rows from `first` (kept within the rows there are).
+    void showRows(qint64 first, int count);
+    qint64 firstShown() const { return m_first; }
+    // The row of the file a row of the view is.
+    qint64 fileRow(int viewRow) const { return m_first + viewRow; }
+
     // A shown row (valid until the next call), or null.
-    const TimelineRow* rowAt(int row);
+    const TimelineRow* rowAt(qint64 row);
     // A shown row's columns, separated by tabs.
-    QString rowText(int row);
+    QString rowText(qint64 row);
     // The first shown row at or after the time, or -1.
-    int rowAtTime(qint64 microsecondsSinceEpoch);
+    qint64 rowAtTime(qint64 microsecondsSinceEpoch);
     // What the bytes column shows for a row, with where each searched byte is.
-    TimelineText::Shown shownAt(int row);
+    TimelineText::Shown shownAt(qint64 row);
+    // What a column shows for a row.
+    QString cellText(qint64 row, int column);
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    // The columns' titles, in the window's language.
+    void setHeaderTitles(const QStringList& titles);
 
 signals:
     // The file's ports became known.
@@ -68,17 +82,24 @@ private:
     Segment& segment(size_t place);
     void forgetFrom(size_t place);
     void reset();
+    // The view's rows again after the rows of the file changed.
+    void fitView();
+    void viewChanged(int firstColumn, int lastColumn);
 
     std::unique_ptr<TimelineIndex> m_index;
     std::unique_ptr<TimelineCursor> m_cursor;
     std::map<size_t, Segment> m_segments;
     std::list<size_t> m_recent; // the cached places, the most recently used first
     qint64 m_cachedBytes = 0;
-    int m_rows = 0;
+    qint64 m_rows = 0;
+    qint64 m_first = 0;  // the file's row the view's first row is
+    int m_viewCount = 0; // the rows the view may see
+    int m_viewRows = 0;  // the rows it sees: fewer at the end of the file
     Timeline::Categories m_shown = Timeline::allCategories;
     TimelineText::Time m_timeMode = TimelineText::Time::Absolute;
     TimelineText::Bytes m_bytesMode = TimelineText::Bytes::Symbols;
     QStringList m_portNames;
+    QStringList m_headerTitles;
     QByteArray m_pattern;
     TimelineSearch::Match m_current;
 };

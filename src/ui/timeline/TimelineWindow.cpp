@@ -1,7 +1,10 @@
 #include "TimelineWindow.h"
 
+#include "TimelineCaptions.h"
 #include "TimelineDelegate.h"
 #include "TimelineModel.h"
+#include "capture/TimelineExport.h"
+#include "ui/Captions.h"
 #include "ui/SearchBar.h"
 
 #include <QApplication>
@@ -10,6 +13,7 @@
 #include <QComboBox>
 #include <QDateTime>
 #include <QDir>
+#include <QFileInfo>
 #include <QFileSystemWatcher>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -32,14 +36,8 @@ constexpr int sliceMilliseconds = 15;
 // How often a file that reached its end is looked at again, beside the watcher's word.
 constexpr int growthCheckMilliseconds = 250;
 
-const QString captureOff =
-    QStringLiteral("Capture is off: turn on Capture in the menu to record this session.");
-
-template <class Widget>
-Widget* named(Widget* widget, const char* name, const QString& accessibleName = {}) {
+template <class Widget> Widget* named(Widget* widget, const char* name) {
     widget->setObjectName(QLatin1String(name));
-    if (!accessibleName.isEmpty())
-        widget->setAccessibleName(accessibleName);
     return widget;
 }
 
@@ -47,7 +45,6 @@ Widget* named(Widget* widget, const char* name, const QString& accessibleName = 
 
 TimelineWindow::TimelineWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     setObjectName(QStringLiteral("timelineWindow"));
-    setWindowTitle(QStringLiteral("Timeline"));
     resize(900, 600);
     m_model = new TimelineModel(this);
     auto* column = new QVBoxLayout(this);
@@ -58,20 +55,31 @@ TimelineWindow::TimelineWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     m_status->setTextFormat(Qt::PlainText);
     m_status->setWordWrap(true);
     column->addWidget(m_status);
-    m_table = named(new QTableView(this), "timelineRows", QStringLiteral("Timeline"));
+    m_table = named(new QTableView(this), "timelineRows");
     m_table->setModel(m_model);
     m_table->setItemDelegate(new TimelineDelegate(*m_model, m_table));
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_table->setWordWrap(false);
     m_table->setShowGrid(false);
+    m_table->setAutoScroll(false);
+    m_table->setTabKeyNavigation(false);
+    m_table->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_table->verticalHeader()->hide();
-    // Every row the same height: the view never measures the rows it does not show.
+    // Every row the same height: which rows of the file are in view is arithmetic.
     m_table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     m_table->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
     m_table->horizontalHeader()->setStretchLastSection(true);
     m_table->setColumnWidth(TimelineModel::TimeColumn, fontMetrics().horizontalAdvance("0") * 16);
     m_table->installEventFilter(this);
-    column->addWidget(m_table, 1);
+    m_table->viewport()->installEventFilter(this);
+    m_scroll = named(new QScrollBar(Qt::Vertical, this), "timelineScroll");
+    m_scroll->setSingleStep(1);
+    connect(m_scroll, &QScrollBar::valueChanged, this, [this](int first) { showRowsFrom(first); });
+    auto* rows = new QHBoxLayout;
+    rows->setSpacing(0);
+    rows->addWidget(m_table, 1);
+    rows->addWidget(m_scroll);
+    column->addLayout(rows, 1);
     m_searchBar = new SearchBar(this);
     column->addWidget(m_searchBar);
 
@@ -82,6 +90,7 @@ TimelineWindow::TimelineWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     });
     connect(&m_reading, &QTimer::timeout, this, &TimelineWindow::readOn);
     connect(&m_searching, &QTimer::timeout, this, &TimelineWindow::searchOn);
+    connect(&m_exporting, &QTimer::timeout, this, &TimelineWindow::exportOn);
     connect(m_model, &TimelineModel::portsChanged, this, &TimelineWindow::showPorts);
 
     auto* findShortcut = new QShortcut(QKeySequence::Find, this);
@@ -98,54 +107,84 @@ TimelineWindow::TimelineWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
         m_searching.stop();
         m_table->setFocus();
     });
-    showStatus();
+    setLanguage(0);
 }
 
 TimelineWindow::~TimelineWindow() = default;
 
 void TimelineWindow::buildControls(QHBoxLayout* row) {
-    const auto caption = [&](const QString& text, QWidget* buddy) {
-        auto* label = new QLabel(text, this);
+    const auto caption = [&](QWidget* buddy) {
+        auto* label = new QLabel(this);
         label->setBuddy(buddy);
         row->addWidget(label);
         row->addWidget(buddy);
+        return label;
     };
-    m_timeMode = named(new QComboBox(this), "timeMode", QStringLiteral("Time"));
-    m_timeMode->addItems({QStringLiteral("Time of day"), QStringLiteral("Since the first row"),
-                          QStringLiteral("Since the row above")});
-    caption(QStringLiteral("&Time"), m_timeMode);
-    m_bytesMode = named(new QComboBox(this), "bytesMode", QStringLiteral("Bytes"));
-    m_bytesMode->addItems({QStringLiteral("Text, \u240D\u240A"), QStringLiteral("Text, \\r\\n"),
-                           QStringLiteral("Hex")});
-    caption(QStringLiteral("&Bytes"), m_bytesMode);
-    m_gap = named(new QSpinBox(this), "gapBox", QStringLiteral("Gap that ends a row, ms"));
+    m_timeMode = named(new QComboBox(this), "timeMode");
+    m_timeMode->addItems({QString(), QString(), QString()});
+    m_timeLabel = caption(m_timeMode);
+    m_bytesMode = named(new QComboBox(this), "bytesMode");
+    m_bytesMode->addItems({QString(), QString(), QString()});
+    m_bytesLabel = caption(m_bytesMode);
+    m_gap = named(new QSpinBox(this), "gapBox");
     m_gap->setRange(0, 60000);
     m_gap->setValue(20);
-    m_gap->setSuffix(QStringLiteral(" ms"));
-    caption(QStringLiteral("&Gap"), m_gap);
+    m_gapLabel = caption(m_gap);
     m_portBoxes = new QHBoxLayout;
     row->addLayout(m_portBoxes);
-    m_received = named(new QCheckBox(QStringLiteral("Received"), this), "showReceived");
-    m_sent = named(new QCheckBox(QStringLiteral("Sent"), this), "showSent");
-    m_other = named(new QCheckBox(QStringLiteral("Lines, events"), this), "showOther");
+    m_received = named(new QCheckBox(this), "showReceived");
+    m_sent = named(new QCheckBox(this), "showSent");
+    m_other = named(new QCheckBox(this), "showOther");
     for (QCheckBox* box : {m_received, m_sent, m_other}) {
         box->setChecked(true);
         row->addWidget(box);
         connect(box, &QCheckBox::toggled, this, &TimelineWindow::applyFilter);
     }
-    m_goTo = named(new QTimeEdit(this), "goToTime", QStringLiteral("Go to time"));
+    m_goTo = named(new QTimeEdit(this), "goToTime");
     m_goTo->setDisplayFormat(QStringLiteral("HH:mm:ss.zzz"));
-    caption(QStringLiteral("G&o to"), m_goTo);
-    auto* go = named(new QPushButton(QStringLiteral("Go"), this), "goToButton");
-    row->addWidget(go);
+    m_goToLabel = caption(m_goTo);
+    m_go = named(new QPushButton(this), "goToButton");
+    row->addWidget(m_go);
+    m_export = named(new QPushButton(this), "exportCsvButton");
+    row->addWidget(m_export);
     row->addStretch(1);
-    connect(go, &QPushButton::clicked, this, [this] { goToTime(m_goTo->time()); });
+    connect(m_go, &QPushButton::clicked, this, [this] { goToTime(m_goTo->time()); });
     connect(m_goTo, &QTimeEdit::editingFinished, this, [this] { goToTime(m_goTo->time()); });
+    connect(m_export, &QPushButton::clicked, this, &TimelineWindow::exportCsv);
     connect(m_timeMode, &QComboBox::currentIndexChanged, this,
             [this](int mode) { m_model->setTimeMode(TimelineText::Time(mode)); });
     connect(m_bytesMode, &QComboBox::currentIndexChanged, this,
             [this](int mode) { m_model->setBytesMode(TimelineText::Bytes(mode)); });
     connect(m_gap, &QSpinBox::valueChanged, this, [this] { open(m_model->fileName()); });
+}
+
+void TimelineWindow::setLanguage(qint16 language) {
+    m_language = language;
+    const TimelineCaptions& c = timelineCaptions(language);
+    setWindowTitle(c.title);
+    m_table->setAccessibleName(c.title);
+    m_timeLabel->setText(c.time);
+    m_timeMode->setAccessibleName(c.timeName);
+    m_bytesLabel->setText(c.bytes);
+    m_bytesMode->setAccessibleName(c.bytesName);
+    for (int i = 0; i < m_timeMode->count(); ++i)
+        m_timeMode->setItemText(i, c.timeModes.value(i));
+    for (int i = 0; i < m_bytesMode->count(); ++i)
+        m_bytesMode->setItemText(i, c.bytesModes.value(i));
+    m_gapLabel->setText(c.gap);
+    m_gap->setAccessibleName(c.gapName);
+    m_gap->setSuffix(c.gapSuffix);
+    m_received->setText(c.received);
+    m_sent->setText(c.sent);
+    m_other->setText(c.other);
+    m_goToLabel->setText(c.goTo);
+    m_goTo->setAccessibleName(c.goToName);
+    m_go->setText(c.go);
+    m_export->setText(c.exportCsv);
+    m_model->setHeaderTitles(c.columns);
+    if (const CaptionSet* find = captionsFor(language))
+        m_searchBar->setCaptions(*find);
+    showStatus();
 }
 
 void TimelineWindow::showCapture(bool on, const QString& fileName) {
@@ -164,12 +203,20 @@ void TimelineWindow::openFile(const QString& fileName) {
 void TimelineWindow::open(const QString& fileName) {
     if (!m_watcher->files().isEmpty())
         m_watcher->removePaths(m_watcher->files());
+    // Both read the index the model is about to replace.
+    m_exportRun.reset();
+    m_exporting.stop();
+    m_exportStatus.clear();
     m_search.reset();
+    m_selection.clear();
+    m_current = m_anchor = -1;
     m_model->open(fileName, qint64(m_gap->value()) * 1000);
     if (const TimelineIndex* index = m_model->timelineIndex()) {
         m_search = std::make_unique<TimelineSearch>(*index);
         m_watcher->addPath(fileName);
     }
+    m_readingMore = m_model->timelineIndex() != nullptr;
+    fitRows();
     applyFilter();
     searchChanged();
     if (isVisible())
@@ -178,12 +225,12 @@ void TimelineWindow::open(const QString& fileName) {
 }
 
 void TimelineWindow::readOn() {
-    QScrollBar* bar = m_table->verticalScrollBar();
-    const bool atBottom = bar->value() == bar->maximum();
-    const bool more = m_model->readOn(sliceMilliseconds);
+    const bool atBottom = m_scroll->value() == m_scroll->maximum();
+    m_readingMore = m_model->readOn(sliceMilliseconds);
+    fitRows();
     if (atBottom)
-        m_table->scrollToBottom();
-    m_reading.start(more ? 0 : growthCheckMilliseconds);
+        m_scroll->setValue(m_scroll->maximum());
+    m_reading.start(m_readingMore ? 0 : growthCheckMilliseconds);
     if (m_search && !m_model->pattern().isEmpty() && !m_searching.isActive())
         m_searching.start(0);
     showStatus();
@@ -234,48 +281,45 @@ void TimelineWindow::applyFilter() {
     if (shown == m_model->shown())
         return;
     m_model->setShown(shown);
+    // Rows of the file count shown rows, which are others now.
+    m_selection.clear();
+    m_current = m_anchor = -1;
+    fitRows();
     searchChanged();
 }
 
 void TimelineWindow::showStatus() {
-    QString status;
+    QStringList lines;
     const TimelineIndex* index = m_model->timelineIndex();
     if (m_followsCapture && !m_captureOn)
-        status = captureOff;
+        lines << timelineCaptions(m_language).captureOff;
     if (index) {
         const QString problem = index->problem();
         const QString file = QDir::toNativeSeparators(index->fileName());
         if (!problem.isEmpty())
-            status += (status.isEmpty() ? QString() : QStringLiteral("\n")) + file +
-                      QLatin1Char(' ') + problem;
-        else if (status.isEmpty())
-            status = file;
+            lines << file + QLatin1Char(' ') + problem;
+        else if (lines.isEmpty())
+            lines << file;
     }
+    if (!m_exportStatus.isEmpty())
+        lines << m_exportStatus;
+    const QString status = lines.join(QLatin1Char('\n'));
     if (m_status->text() != status)
         m_status->setText(status);
 }
 
-QString TimelineWindow::selectedText() const {
-    QModelIndexList rows = m_table->selectionModel()->selectedRows();
-    std::sort(rows.begin(), rows.end());
+QString TimelineWindow::selectedText() {
     QStringList lines;
-    for (const QModelIndex& row : rows)
-        lines << m_model->rowText(row.row());
-    return lines.join(QLatin1Char('\n'));
-}
-
-bool TimelineWindow::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == m_table && event->type() == QEvent::KeyPress &&
-        static_cast<QKeyEvent*>(event)->matches(QKeySequence::Copy)) {
-        QApplication::clipboard()->setText(selectedText());
-        return true;
+    for (const auto& [first, end] : m_selection.ranges()) {
+        for (qint64 row = first; row < end; ++row)
+            lines << m_model->rowText(row);
     }
-    return QWidget::eventFilter(watched, event);
+    return lines.join(QLatin1Char('\n'));
 }
 
 void TimelineWindow::goToTime(const QTime& time) {
     const TimelineIndex* index = m_model->timelineIndex();
-    if (!index || m_model->rowCount() == 0)
+    if (!index || m_model->rows() == 0)
         return;
     const qint64 first = index->places().front().microseconds;
     const QDateTime firstDay = QDateTime::fromMSecsSinceEpoch(first / 1000, Qt::LocalTime);
@@ -283,11 +327,10 @@ void TimelineWindow::goToTime(const QTime& time) {
     // A time of day before the first row's is on the day after.
     if (target < first - 999)
         target = QDateTime(firstDay.date().addDays(1), time).toMSecsSinceEpoch() * 1000;
-    int row = m_model->rowAtTime(target);
+    qint64 row = m_model->rowAtTime(target);
     if (row < 0)
-        row = m_model->rowCount() - 1;
-    m_table->selectRow(row);
-    m_table->scrollTo(m_model->index(row, 0), QAbstractItemView::PositionAtCenter);
+        row = m_model->rows() - 1;
+    selectOnly(row, true);
 }
 
 void TimelineWindow::searchChanged() {
@@ -302,9 +345,8 @@ void TimelineWindow::searchChanged() {
         m_searching.stop();
         return;
     }
-    // The first match from the row selected on.
-    const QModelIndex current = m_table->currentIndex();
-    m_search->startFind({current.isValid() ? current.row() : 0, -1}, true);
+    // The first match from the current row on.
+    m_search->startFind({std::max<qint64>(m_current, 0), -1}, true);
     m_finding = true;
     m_searching.start(0);
 }
@@ -329,8 +371,7 @@ void TimelineWindow::searchOn() {
             m_finding = false;
         if (step == TimelineSearch::Step::Found) {
             m_model->setCurrentMatch(found);
-            m_table->selectRow(int(found.row));
-            m_table->scrollTo(m_model->index(int(found.row), TimelineModel::BytesColumn));
+            selectOnly(found.row);
         }
     } else {
         m_search->count(sliceMilliseconds);
@@ -349,4 +390,46 @@ void TimelineWindow::showMatchCount() {
     const qint64 total = m_search->total();
     const qint64 current = total > 0 ? m_search->ordinal(m_model->currentMatch()) : 0;
     m_searchBar->showMatches(int(std::max<qint64>(current, 0)), int(total));
+}
+
+void TimelineWindow::exportCsv() {
+    const TimelineIndex* index = m_model->timelineIndex();
+    if (!index || !m_seams.chooseSaveFile)
+        return;
+    const TimelineCaptions& c = timelineCaptions(m_language);
+    const QFileInfo capture(index->fileName());
+    const QString target = m_seams.chooseSaveFile(
+        c.exportTitle, capture.dir().filePath(capture.completeBaseName() + QStringLiteral(".csv")));
+    // The chooser may have let the file be replaced meanwhile.
+    if (target.isEmpty() || m_model->timelineIndex() != index)
+        return;
+    m_exportRun = std::make_unique<TimelineExport>(*index, m_model->shown(), target);
+    exportOn();
+}
+
+void TimelineWindow::exportOn() {
+    if (!m_exportRun)
+        return;
+    const TimelineCaptions& c = timelineCaptions(m_language);
+    const QString file = QDir::toNativeSeparators(m_exportRun->target());
+    switch (m_exportRun->writeOn(sliceMilliseconds, !m_readingMore)) {
+    case TimelineExport::Step::Writing:
+        m_exportStatus = c.exporting.arg(file).arg(m_exportRun->percent());
+        m_exporting.start(m_readingMore ? growthCheckMilliseconds / 10 : 0);
+        break;
+    case TimelineExport::Step::Done:
+        m_exportStatus = c.exported.arg(m_exportRun->rowsWritten()).arg(file);
+        m_exportRun.reset();
+        break;
+    case TimelineExport::Step::Failed: {
+        const QString message = c.exportFailed.arg(file, m_exportRun->problem());
+        m_exportRun.reset();
+        m_exportStatus.clear();
+        showStatus();
+        if (m_seams.messageBox)
+            m_seams.messageBox(c.title, message);
+        return;
+    }
+    }
+    showStatus();
 }
