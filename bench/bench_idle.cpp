@@ -1,8 +1,10 @@
-// Idle: the CPU the program uses with both ports open and nothing arriving, its ports' line
-// watchers and the poll loop included, against a bare window holding one QPlainTextEdit. Each
-// is measured in a fresh process of its own. A third row measures the program while another
-// process opens and closes a pty ten times a second, as terminals and builds do: each change
-// in /dev/pts is a device event to the program.
+// Idle: what the program costs with nothing arriving, in CPU and in wake-ups (the times any of
+// its threads went to sleep and was woken), against a bare window running a 100 ms timer, the
+// program's own tick. Each row is a fresh process: both ports on plain ptys; both on ptys that
+// have modem lines (the pty modem-line library preloaded); a port waiting for its device to
+// appear; a network port waiting to reconnect; and the first again while another process opens
+// and closes a pty ten times a second, as terminals and builds do (each change in /dev/pts is a
+// device event to the program).
 
 #include "BenchRun.h"
 #include "ChildRun.h"
@@ -11,51 +13,87 @@
 #include "PtyPair.h"
 #include "Report.h"
 
+#ifdef DUPLINK_PTY_MODEM_LINES
+#include "PtyModemLines.h"
+#endif
+
+#include <QAbstractScrollArea>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFileSystemWatcher>
-#include <QPlainTextEdit>
+#include <QLineEdit>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QWidget>
 
 #include <atomic>
 #include <chrono>
 #include <thread>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 namespace {
 
-const QString kDuplink = QStringLiteral("duplink");
 const QString kBare = QStringLiteral("bare");
+const QString kPtys = QStringLiteral("ptys");
+const QString kLines = QStringLiteral("lines");
+const QString kDevice = QStringLiteral("device");
+const QString kNetwork = QStringLiteral("network");
 const QString kPtyFolder = QStringLiteral("/dev/pts");
+
+constexpr double kMostWakeupsPerSecond = 12;
+constexpr double kMostTimesBare = 3;
 
 int seconds() {
     return bench::fullOrQuick(10, 3);
 }
 
-// In the child: the CPU used over `ms` of the event loop, and how often /dev/pts changed
-// meanwhile (ptys opened or closed anywhere on the machine).
-void reportCpuOver(int ms) {
+// In the child: the CPU used and the wake-ups over `ms` of the event loop, how often /dev/pts
+// changed meanwhile (ptys opened or closed anywhere on the machine), and whether a caret blinks.
+void reportOver(int ms) {
     QFileSystemWatcher ptys({kPtyFolder});
     int changes = 0;
     QObject::connect(&ptys, &QFileSystemWatcher::directoryChanged, [&changes] { ++changes; });
     QElapsedTimer clock;
     clock.start();
-    const double before = usage::processCpuSeconds();
+    const double cpuBefore = usage::processCpuSeconds();
+    const qint64 wakeupsBefore = usage::voluntarySwitches();
     runEventLoopFor(ms);
-    const double used = usage::processCpuSeconds() - before;
-    child::report(QStringLiteral("share"), used / (double(clock.nsecsElapsed()) / 1e9));
+    const double elapsed = double(clock.nsecsElapsed()) / 1e9;
+    const double used = usage::processCpuSeconds() - cpuBefore;
+    child::report(QStringLiteral("share"), used / elapsed);
+    // Less the one wake-up that ends the run, which is the benchmark's.
+    child::report(QStringLiteral("wakeups"),
+                  double(usage::voluntarySwitches() - wakeupsBefore - 1) / elapsed);
     child::report(QStringLiteral("ptyChanges"), changes);
+    // A focused text field's caret is redrawn twice per flash period.
+    QWidget* focus = QApplication::focusWidget();
+    const bool caret =
+        focus && (qobject_cast<QLineEdit*>(focus) || qobject_cast<QAbstractScrollArea*>(focus));
+    const int flashMs = QApplication::cursorFlashTime();
+    child::report(QStringLiteral("caretWakeups"), caret && flashMs > 0 ? 2000.0 / flashMs : 0);
 }
 
-int measureIn(const QString& mode) {
-    // Settled: start-up done, the modems asked and not answering.
-    constexpr int kSettleMs = 1500;
-    if (mode == kBare) {
-        QPlainTextEdit edit;
-        edit.resize(640, 480);
-        edit.show();
-        runEventLoopFor(kSettleMs);
-        reportCpuOver(seconds() * 1000);
-        return 0;
-    }
+// Settled: start-up done, the modems asked and not answering, a failed open reported.
+constexpr int kSettleMs = 1500;
+
+int measureBare() {
+    QWidget window;
+    window.resize(640, 480);
+    window.show();
+    QTimer tick;
+    int ticks = 0;
+    QObject::connect(&tick, &QTimer::timeout, [&ticks] { ++ticks; });
+    tick.start(100);
+    runEventLoopFor(kSettleMs);
+    reportOver(seconds() * 1000);
+    return ticks > 0 ? 0 : 1;
+}
+
+int measureBothOnPtys() {
     PtyPair a;
     PtyPair b;
     LiveWindow duplink(a, b);
@@ -64,11 +102,77 @@ int measureIn(const QString& mode) {
         !duplink.port2.PortOpen())
         return 1;
     runEventLoopFor(kSettleMs);
-    reportCpuOver(seconds() * 1000);
+    reportOver(seconds() * 1000);
     return 0;
 }
 
-// In the parent, for the third row: a pty opened and closed every 100 ms while it lives.
+int measureWithLines() {
+#ifdef DUPLINK_PTY_MODEM_LINES
+    PtyModemLines lines;
+    if (!lines.isValid())
+        return 1;
+    qputenv(PtyModemLines::kStateFileVariable, QByteArray::fromStdString(lines.stateFile()));
+    PtyPair a;
+    PtyPair b;
+    lines.reset(PtyModemLines::indexOfMaster(a.master()));
+    lines.reset(PtyModemLines::indexOfMaster(b.master()));
+    return measureBothOnPtys();
+#else
+    return 1;
+#endif
+}
+
+// A local TCP port that nothing listens on, as far as anyone can tell.
+int unusedTcpPort() {
+    const int s = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof address;
+    int port = -1;
+    if (s >= 0 && ::bind(s, reinterpret_cast<sockaddr*>(&address), size) == 0 &&
+        ::getsockname(s, reinterpret_cast<sockaddr*>(&address), &size) == 0)
+        port = ntohs(address.sin_port);
+    if (s >= 0)
+        ::close(s);
+    return port;
+}
+
+// Port 1 names a device that is not there, or a network address where nothing listens; port 2
+// is a pty.
+int measureWaitingPort(const QString& mode) {
+    QTemporaryDir folder;
+    QString port1 = folder.filePath(QStringLiteral("adapter-not-plugged-in"));
+    if (mode == kNetwork) {
+        const int unused = unusedTcpPort();
+        if (unused <= 0)
+            return 1;
+        port1 = QStringLiteral("tcp://127.0.0.1:%1").arg(unused);
+    }
+    PtyPair b;
+    LiveWindow duplink;
+    qputenv("DUPLINK_COM1", port1.toUtf8());
+    qputenv("DUPLINK_COM2", b.slavePath().toUtf8());
+    duplink.start();
+    runEventLoopFor(2 * kSettleMs);
+    b.drain();
+    if (duplink.port1.PortOpen() || !duplink.port2.PortOpen())
+        return 1;
+    reportOver(seconds() * 1000);
+    return 0;
+}
+
+int measureIn(const QString& mode) {
+    if (mode == kBare)
+        return measureBare();
+    if (mode == kPtys)
+        return measureBothOnPtys();
+    if (mode == kLines)
+        return measureWithLines();
+    return measureWaitingPort(mode);
+}
+
+// In the parent, for the last row: a pty opened and closed every 100 ms while it lives.
 class PtyChurn {
 public:
     PtyChurn() {
@@ -93,7 +197,30 @@ struct Row {
     QString name;
     QString mode;
     int runs;
-    bool churn;
+    bool churn = false;
+    bool wakeupGoal = false;
+    bool cpuGoal = false;
+};
+
+struct Measured {
+    double share = -1;   // % of one core, median
+    double wakeups = -1; // per second, median
+};
+
+// The library is preloaded into the child only.
+class PreloadedLines {
+public:
+    explicit PreloadedLines(bool wanted) {
+#ifdef DUPLINK_PTY_MODEM_LINES
+        if (wanted)
+            qputenv("LD_PRELOAD", PtyModemLines::libraryPath());
+#else
+        Q_UNUSED(wanted);
+#endif
+    }
+    ~PreloadedLines() {
+        qunsetenv("LD_PRELOAD");
+    }
 };
 
 } // namespace
@@ -102,63 +229,108 @@ int main(int argc, char** argv) {
     bench::useOffscreenPlatform();
     QApplication app(argc, argv);
     const QString mode = app.arguments().value(1);
-    if (mode == kDuplink || mode == kBare)
+    if (!mode.isEmpty())
         return measureIn(mode);
 
-    Report report(QStringLiteral("Idle: CPU with both ports open and nothing arriving"));
+    Report report(QStringLiteral("Idle: CPU and wake-ups with nothing arriving"));
     report.setColumns({QStringLiteral("Program"), QStringLiteral("Runs"),
                        QStringLiteral("CPU, % of one core (median)"),
-                       QStringLiteral("Runs, % of one core"),
+                       QStringLiteral("Wake-ups a second (median)"),
+                       QStringLiteral("Runs: % of one core / wake-ups a second"),
+                       QStringLiteral("of which the caret's blink"),
                        QStringLiteral("/dev/pts changes seen per run")});
-    const Row rows[] = {
-        {QStringLiteral("Duplink, both ports open on ptys"), kDuplink, 3, false},
-        {QStringLiteral("bare QPlainTextEdit window (reference)"), kBare, 1, false},
-        {QStringLiteral("Duplink, while another process opens and closes a pty every 100 ms"),
-         kDuplink, 1, true},
+    const int mainRuns = bench::fullOrQuick(3, 1);
+    const QList<Row> rows = {
+        {QStringLiteral("bare window with a 100 ms timer (baseline)"), kBare, mainRuns},
+        {QStringLiteral("Duplink, both ports open on ptys"), kPtys, mainRuns, false, true, true},
+        {QStringLiteral("Duplink, both ports on ptys with modem lines"), kLines, mainRuns, false,
+         true, true},
+        {QStringLiteral("Duplink, port 1 waiting for its device"), kDevice, 1, false, true},
+        {QStringLiteral("Duplink, port 1 a network port waiting to reconnect"), kNetwork, 1, false,
+         true},
+        {QStringLiteral("Duplink, both on ptys, while another process opens and closes a pty "
+                        "every 100 ms"),
+         kPtys, 1, true},
     };
-    double shares[3] = {-1, -1, -1};
+    QList<Measured> measured;
     int quietRunsDisturbed = 0;
-    for (int r = 0; r < 3; ++r) {
-        std::vector<double> got;
+    for (const Row& row : rows) {
+        std::vector<double> shares;
+        std::vector<double> wakeups;
         QStringList each;
+        QStringList caret;
         QStringList changes;
-        for (int run = 0; run < rows[r].runs; ++run) {
-            bench::progress(QStringLiteral("%1, run %2 of %3")
-                                .arg(rows[r].name)
-                                .arg(run + 1)
-                                .arg(rows[r].runs));
+        for (int run = 0; run < row.runs; ++run) {
+            bench::progress(
+                QStringLiteral("%1, run %2 of %3").arg(row.name).arg(run + 1).arg(row.runs));
             std::unique_ptr<PtyChurn> churn;
-            if (rows[r].churn)
+            if (row.churn)
                 churn = std::make_unique<PtyChurn>();
-            const QMap<QString, double> result = child::runSelf({rows[r].mode}, 60000);
+            const PreloadedLines preload(row.mode == kLines);
+            const QMap<QString, double> result = child::runSelf({row.mode}, 60000);
             if (!result.contains(QStringLiteral("share")))
                 continue;
-            got.push_back(result.value(QStringLiteral("share")) * 100);
-            each << bench::fixed(got.back(), 3);
+            shares.push_back(result.value(QStringLiteral("share")) * 100);
+            wakeups.push_back(result.value(QStringLiteral("wakeups")));
+            each << bench::fixed(shares.back(), 3) + QStringLiteral(" / ") +
+                        bench::fixed(wakeups.back(), 1);
+            caret << bench::fixed(result.value(QStringLiteral("caretWakeups")), 1);
             const int seen = int(result.value(QStringLiteral("ptyChanges")));
             changes << QString::number(seen);
-            if (!rows[r].churn && seen > 0)
+            if (!row.churn && seen > 0)
                 ++quietRunsDisturbed;
         }
-        if (!got.empty())
-            shares[r] = bench::median(got);
-        report.addRow({rows[r].name, QString::number(got.size()),
-                       shares[r] < 0 ? QStringLiteral("-") : bench::fixed(shares[r], 3),
-                       each.join(QStringLiteral(", ")), changes.join(QStringLiteral(", "))});
+        Measured m;
+        if (!shares.empty()) {
+            m.share = bench::median(shares);
+            m.wakeups = bench::median(wakeups);
+        }
+        measured << m;
+        report.addRow({row.name, QString::number(shares.size()),
+                       m.share < 0 ? QStringLiteral("-") : bench::fixed(m.share, 3),
+                       m.wakeups < 0 ? QStringLiteral("-") : bench::fixed(m.wakeups, 1),
+                       each.join(QStringLiteral(", ")), caret.join(QStringLiteral(", ")),
+                       changes.join(QStringLiteral(", "))});
     }
     report.addNote(
-        QStringLiteral("Each run is a fresh process: start-up, 1.5 s to settle, then user and "
-                       "system time (getrusage) over %1 s of the event loop. The last column "
-                       "counts the changes a watcher of /dev/pts saw in that time: other "
-                       "programs opening or closing ptys, to which the program reacts.")
+        QStringLiteral(
+            "Each run is a fresh process: start-up, 1.5 s to settle (3 s for a waiting port), "
+            "then over %1 s of the event loop the user and system time and the voluntary "
+            "context switches of all its threads (getrusage), each one a thread put to sleep "
+            "and woken again, less the one that ends the run. The caret column is the part of "
+            "those a focused text field's "
+            "blinking caret causes (two a second per flash period), which is kept. The last "
+            "column counts the changes a watcher of /dev/pts saw meanwhile: other programs "
+            "opening or closing ptys, to which the program reacts.")
             .arg(seconds()));
     if (quietRunsDisturbed > 0)
         report.addNote(QStringLiteral("%1 of the quiet runs saw ptys come and go elsewhere on the "
                                       "machine; their figure includes the program's reaction.")
                            .arg(quietRunsDisturbed));
+    const double bare = measured.value(0).share;
+    for (int r = 1; r < rows.size(); ++r) {
+        const Measured& m = measured[r];
+        if (rows[r].wakeupGoal)
+            report.addGoal(QStringLiteral("%1: at most %2 wake-ups a second")
+                               .arg(rows[r].name)
+                               .arg(kMostWakeupsPerSecond),
+                           m.wakeups < 0 ? QStringLiteral("not measured")
+                                         : bench::fixed(m.wakeups, 1),
+                           m.wakeups >= 0 && m.wakeups <= kMostWakeupsPerSecond);
+        if (rows[r].cpuGoal) {
+            const bool known = m.share >= 0 && bare > 0;
+            report.addGoal(QStringLiteral("%1: CPU within %2x the bare window")
+                               .arg(rows[r].name)
+                               .arg(kMostTimesBare),
+                           known ? QStringLiteral("x ") + bench::fixed(m.share / bare, 1)
+                                 : QStringLiteral("not measured"),
+                           known && m.share <= kMostTimesBare * bare);
+        }
+    }
+    const double quiet = measured.value(1).share;
     report.addGoal(QStringLiteral("Duplink idle: under 1% of one core"),
-                   shares[0] < 0 ? QStringLiteral("not measured")
-                                 : bench::fixed(shares[0], 3) + QStringLiteral(" %"),
-                   shares[0] >= 0 && shares[0] < 1);
+                   quiet < 0 ? QStringLiteral("not measured")
+                             : bench::fixed(quiet, 3) + QStringLiteral(" %"),
+                   quiet >= 0 && quiet < 1);
     return report.finish();
 }

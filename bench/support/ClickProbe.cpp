@@ -9,17 +9,17 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using SteadyClock = std::chrono::steady_clock;
 
 struct ClickEvent : QEvent {
     static QEvent::Type kind() {
         static const auto registered = QEvent::Type(QEvent::registerEventType());
         return registered;
     }
-    ClickEvent(int button, Clock::time_point postedAt)
+    ClickEvent(int button, SteadyClock::time_point postedAt)
         : QEvent(kind()), button(button), postedAt(postedAt) {}
     int button;
-    Clock::time_point postedAt;
+    SteadyClock::time_point postedAt;
 };
 
 } // namespace
@@ -35,9 +35,10 @@ ClickProbe::~ClickProbe() {
 void ClickProbe::start() {
     m_thread = std::thread([this] {
         int button = 0;
-        for (auto next = Clock::now(); !m_stop; next += std::chrono::milliseconds(m_everyMs)) {
+        for (auto next = SteadyClock::now(); !m_stop;
+             next += std::chrono::milliseconds(m_everyMs)) {
             std::this_thread::sleep_until(next);
-            QCoreApplication::postEvent(this, new ClickEvent(button, Clock::now()));
+            QCoreApplication::postEvent(this, new ClickEvent(button, SteadyClock::now()));
             button = (button + 1) % int(m_buttons.size());
         }
     });
@@ -59,5 +60,5 @@ void ClickProbe::customEvent(QEvent* event) {
         return;
     }
     latencyMs.push_back(
-        std::chrono::duration<double, std::milli>(Clock::now() - click->postedAt).count());
+        std::chrono::duration<double, std::milli>(SteadyClock::now() - click->postedAt).count());
 }

@@ -44,6 +44,12 @@ double processCpuSeconds() {
     return seconds(r.ru_utime) + seconds(r.ru_stime);
 }
 
+qint64 voluntarySwitches() {
+    rusage r{};
+    ::getrusage(RUSAGE_SELF, &r);
+    return qint64(r.ru_nvcsw);
+}
+
 double threadCpuSeconds() {
     timespec t{};
     ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);

@@ -14,6 +14,10 @@ double processCpuSeconds();
 double threadCpuSeconds(); // the calling thread only
 double cpuSecondsOf(qint64 pid);
 
+// How often the process's threads, all of them, have gone to sleep and been woken since it
+// started (voluntary context switches): its wake-ups.
+qint64 voluntarySwitches();
+
 // CPU time all processes used, all cores together (/proc/stat).
 double machineCpuSeconds();
 

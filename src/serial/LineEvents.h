@@ -7,6 +7,7 @@
 // The input lines of a port at one moment, with the driver's change counters when it keeps
 // them (they catch changes shorter than the time between two readings).
 struct LineSnapshot {
+    bool readable = false; // the device has lines and gave them
     bool cts = false;
     bool dsr = false;
     bool dcd = false;

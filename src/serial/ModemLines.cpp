@@ -17,6 +17,7 @@ LineSnapshot readModemLines(QSerialPort& port) {
     const int fd = int(port.handle());
     int bits = 0;
     if (::ioctl(fd, TIOCMGET, &bits) == 0) {
+        s.readable = true;
         s.cts = bits & TIOCM_CTS;
         s.dsr = bits & TIOCM_DSR;
         s.dcd = bits & TIOCM_CAR;
@@ -34,6 +35,7 @@ LineSnapshot readModemLines(QSerialPort& port) {
 #endif
 #else
     const QSerialPort::PinoutSignals pins = port.pinoutSignals();
+    s.readable = port.error() == QSerialPort::NoError;
     port.clearError();
     s.cts = pins & QSerialPort::ClearToSendSignal;
     s.dsr = pins & QSerialPort::DataSetReadySignal;

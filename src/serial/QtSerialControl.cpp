@@ -106,15 +106,17 @@ void QtSerialControl::open() {
     }
     m_inForce = m_settings;
     applyOutputLines();
-    m_lines = readModemLines(m_port);
-    m_lineWatch.start();
+    startLineWatch();
     if (!settingsRefused.isEmpty())
         throw SettingsRefused(
             refusal(QStringLiteral("%1; it keeps %2").arg(settingsRefused, m_settings.toString())));
 }
 
 void QtSerialControl::close() {
+    ++m_openings;
+    m_lineWait.stop();
     m_lineWatch.stop();
+    m_hasLines = false;
     m_parityMarking = false;
     m_parityMarks.reset();
     m_lines = LineSnapshot{};
@@ -209,15 +211,15 @@ void QtSerialControl::applyOutputLines() {
 }
 
 bool QtSerialControl::CTSHolding() const {
-    return readModemLines(m_port).cts;
+    return m_hasLines && readModemLines(m_port).cts;
 }
 
 bool QtSerialControl::DSRHolding() const {
-    return readModemLines(m_port).dsr;
+    return m_hasLines && readModemLines(m_port).dsr;
 }
 
 bool QtSerialControl::CDHolding() const {
-    return readModemLines(m_port).dcd;
+    return m_hasLines && readModemLines(m_port).dcd;
 }
 
 void QtSerialControl::writeBytes(const QByteArray& bytes) {
@@ -263,6 +265,36 @@ bool QtSerialControl::deviceGone() const {
     }
 #endif
     return true;
+}
+
+void QtSerialControl::startLineWatch() {
+    // A device without lines (a pseudo-terminal) reads all off for as long as it is open.
+    m_hasLines = readModemLines(m_port).readable;
+    m_lines = LineSnapshot{};
+    if (!m_hasLines)
+        return;
+    const quint64 opening = m_openings;
+    auto onUiThread = [this, opening](void (QtSerialControl::*step)()) {
+        QMetaObject::invokeMethod(
+            this,
+            [this, opening, step] {
+                if (opening == m_openings && PortOpen())
+                    (this->*step)();
+            },
+            Qt::QueuedConnection);
+    };
+    const bool waiting = m_lineWait.start(
+        int(m_port.handle()), [onUiThread] { onUiThread(&QtSerialControl::watchLines); },
+        [onUiThread] { onUiThread(&QtSerialControl::pollLines); });
+    // Read once the wait has begun: what changes after this, the wait sees.
+    m_lines = readModemLines(m_port);
+    if (!waiting)
+        m_lineWatch.start();
+}
+
+void QtSerialControl::pollLines() {
+    watchLines();
+    m_lineWatch.start();
 }
 
 void QtSerialControl::watchLines() {

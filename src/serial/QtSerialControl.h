@@ -2,6 +2,7 @@
 
 #include "LineEvents.h"
 #include "LineSettings.h"
+#include "ModemLineWait.h"
 #include "ParityMarks.h"
 #include "SerialControlBase.h"
 
@@ -30,7 +31,8 @@ public:
     // Bytes received and not yet taken by readBytes.
     qint64 bytesWaiting() const { return m_unread.size() + m_port.bytesAvailable(); }
 
-    // How often the input lines are looked at while the port is open.
+    // How often the input lines are looked at while the port is open, where the driver cannot
+    // wait for them to change.
     static constexpr int kLineWatchMs = 20;
     // What is held of what the device sent until it is read: 100 ms at 40 MB/s.
     static constexpr qint64 kReadBufferBytes = 4 * 1024 * 1024;
@@ -47,12 +49,20 @@ private:
     void onError(QSerialPort::SerialPortError error);
     // Whether an error means the device has gone (hung up), rather than a passing refusal.
     bool deviceGone() const;
+    // Where the device has input lines, waits for them to change, or else looks at them
+    // every kLineWatchMs.
+    void startLineWatch();
+    void pollLines();
     void watchLines();
 
     mutable QSerialPort m_port;
     // What was received before the device went away, kept for the next Input.
     QByteArray m_unread;
     QTimer m_lineWatch;
+    ModemLineWait m_lineWait;
+    // Counts the openings, so that what a wait reports late is dropped after a close.
+    quint64 m_openings = 0;
+    bool m_hasLines = false;
     LineSnapshot m_lines;
     bool m_parityMarking = false;
     ParityMarkDecoder m_parityMarks;

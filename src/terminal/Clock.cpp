@@ -4,6 +4,9 @@
 
 Clock::Clock() {
     m_wake.setSingleShot(true);
+    // A coarse timer may fire a little early, which finds nothing due and costs a second wake-up
+    // for the same tick.
+    m_wake.setTimerType(Qt::PreciseTimer);
     QObject::connect(&m_wake, &QTimer::timeout, [this] {
         runDue(now());
         scheduleChanged();

@@ -61,10 +61,10 @@ private slots:
     void init();
     void everyByteValueBothWaysAndAMegabyteInOneInput();
     void settingsAppliedAndRefused();
-    void portNumberRules();
     void openFailuresNameThePortAndDevice();
     void peerClosingClosesThePortQuietly();
     void modemLinesOnTheWire();
+    void restingLinesCostNothing();
 
 private:
     std::unique_ptr<PtyPair> m_pty;
@@ -153,22 +153,6 @@ void SerialPtyTest::settingsAppliedAndRefused() {
     QCOMPARE(control.Settings(), QStringLiteral("9600,n,8,1"));
 }
 
-void SerialPtyTest::portNumberRules() {
-    QtSerialControl control;
-    control.setCommPort(kPort);
-    for (qint16 bad : {qint16(0), qint16(17), qint16(-1)}) {
-        QVERIFY(!errorOf([&] { control.setCommPort(bad); }).isEmpty());
-        QCOMPARE(control.CommPort(), kPort);
-    }
-    control.setPortOpen(true);
-    const QString whileOpen = errorOf([&] { control.setCommPort(5); });
-    QVERIFY(whileOpen.startsWith(QStringLiteral("COM3 (")));
-    QCOMPARE(control.CommPort(), kPort);
-    QVERIFY(control.PortOpen());
-    QVERIFY(!errorOf([&] { control.setHandshaking(4); }).isEmpty());
-    QCOMPARE(control.Handshaking(), 0);
-}
-
 void SerialPtyTest::openFailuresNameThePortAndDevice() {
     pointPortAt(4, QStringLiteral("/dev/duplink-no-such-device"));
     QtSerialControl missing;
@@ -186,6 +170,10 @@ void SerialPtyTest::openFailuresNameThePortAndDevice() {
     QCOMPARE(errorOf([&] { second.setPortOpen(true); }),
              QStringLiteral("COM4 (%1): in use by another program").arg(m_pty->slavePath()));
     QVERIFY(!second.PortOpen());
+    QVERIFY(first.PortOpen());
+    // An open port keeps its number.
+    QVERIFY(errorOf([&] { first.setCommPort(4); }).startsWith(QStringLiteral("COM3 (")));
+    QCOMPARE(first.CommPort(), kPort);
     QVERIFY(first.PortOpen());
 
     // Once the first lets go, the second opens.
@@ -263,6 +251,47 @@ void SerialPtyTest::modemLinesOnTheWire() {
     QTest::qWait(5 * QtSerialControl::kLineWatchMs);
     QCOMPARE(codes.size(), 7);
     QVERIFY(!control.CTSHolding() && !control.DSRHolding());
+    qunsetenv(PtyModemLines::kStateFileVariable);
+}
+
+void SerialPtyTest::restingLinesCostNothing() {
+    if (PtyModemLines::requestsSoFar() < 0)
+        QSKIP("needs the pty modem-line library preloaded (ctest does it)");
+    constexpr int kRestMs = 10 * QtSerialControl::kLineWatchMs;
+    {
+        // No state file: the pty has no lines, and nothing asks for them once open.
+        QtSerialControl control;
+        control.setCommPort(kPort);
+        control.setPortOpen(true);
+        const long opened = PtyModemLines::requestsSoFar();
+        QTest::qWait(kRestMs);
+        QVERIFY(!control.CTSHolding() && !control.CDHolding());
+        QCOMPARE(PtyModemLines::requestsSoFar(), opened);
+    }
+
+    PtyModemLines lines;
+    qputenv(PtyModemLines::kStateFileVariable, QByteArray::fromStdString(lines.stateFile()));
+    const int pty = PtyModemLines::indexOfMaster(m_pty->master());
+    QVERIFY(lines.reset(pty));
+    QtSerialControl control;
+    control.setCommPort(kPort);
+    control.setPortOpen(true);
+    QSignalSpy events(&control, &SerialControl::OnComm);
+    // With lines, the control waits on them: one request under way, not one per look.
+    QTest::qWait(kRestMs);
+    const long resting = PtyModemLines::requestsSoFar();
+    QTest::qWait(kRestMs);
+    QCOMPARE(PtyModemLines::requestsSoFar(), resting);
+    QElapsedTimer clock;
+    clock.start();
+    lines.setInputs(pty, false, false, true);
+    QVERIFY(events.wait(2000));
+    QVERIFY2(clock.elapsed() < 50, qPrintable(QString::number(clock.elapsed())));
+    QCOMPARE(control.CommEvent(), comEvCD);
+    // Closing ends the wait at once.
+    clock.restart();
+    control.setPortOpen(false);
+    QVERIFY2(clock.elapsed() < 50, qPrintable(QString::number(clock.elapsed())));
     qunsetenv(PtyModemLines::kStateFileVariable);
 }
 

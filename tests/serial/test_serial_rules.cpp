@@ -104,10 +104,6 @@ void SerialRulesTest::lineEvents_data() {
     QTest::addColumn<Events>("events");
 
     const LineSnapshot idle;
-    LineSnapshot cts = idle;
-    cts.cts = true;
-    QTest::newRow("CTS rises") << idle << cts << Events{comEvCTS};
-
     LineSnapshot all = idle;
     all.cts = all.dsr = all.dcd = all.ri = true;
     QTest::newRow("everything at once, in order")

@@ -5,12 +5,15 @@
 // file needs no initialisation beyond ftruncate.
 
 #include <atomic>
+#include <climits>
 #include <cstddef>
 #include <cstdint>
 
 #include <fcntl.h>
+#include <linux/futex.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/sysmacros.h>
 #include <sys/types.h>
 #include <unistd.h>
@@ -27,12 +30,23 @@ struct LineRecord {
     std::atomic<std::uint32_t> dsr;
     std::atomic<std::uint32_t> dcd;
     std::atomic<std::uint32_t> rng;
-    std::uint32_t unused[2];
+    // Bumped after every change of the inputs; a waiting TIOCMIWAIT sleeps on it (a futex).
+    std::atomic<std::uint32_t> changes;
+    std::uint32_t unused;
 };
 
 // Processes share these through the file, so they must not fall back to a lock.
 static_assert(std::atomic<std::uint32_t>::is_always_lock_free);
 static_assert(sizeof(LineRecord) == 32);
+static_assert(sizeof(std::atomic<std::uint32_t>) == sizeof(std::uint32_t));
+
+// Wakes every process waiting on the line's changes. The mapping is shared between processes,
+// so the futex is not a private one.
+inline void announceChange(LineRecord& line) {
+    line.changes.fetch_add(1);
+    ::syscall(SYS_futex, reinterpret_cast<std::uint32_t*>(&line.changes), FUTEX_WAKE, INT_MAX,
+              nullptr, nullptr, 0);
+}
 
 constexpr std::size_t kStateFileSize = sizeof(LineRecord) * kMaxPtys;
 

@@ -4,7 +4,7 @@
 //
 // A pty has no CTS, DSR, DCD or RI and refuses TIOCMGET and friends. libptymodemlines.so,
 // preloaded into the process that opens the pty slave, answers TIOCMGET, TIOCMSET, TIOCMBIS,
-// TIOCMBIC and TIOCGICOUNT on /dev/pts/N from a small state file shared by every
+// TIOCMBIC, TIOCGICOUNT and TIOCMIWAIT on /dev/pts/N from a small state file shared by every
 // process that names it. This class is the test's side of that file:
 //
 //     PtyModemLines lines;                       // a fresh temporary state file
@@ -29,6 +29,7 @@
 #include <thread>
 #include <utility>
 
+#include <dlfcn.h>
 #include <sys/ioctl.h>
 
 class PtyModemLines {
@@ -80,6 +81,15 @@ public:
 #endif
     }
 
+    // How many modem-line requests this process has made, whatever the fd, while the library
+    // is preloaded; -1 without it.
+    static long requestsSoFar() {
+        using Counter = unsigned long (*)();
+        const auto counter =
+            reinterpret_cast<Counter>(::dlsym(RTLD_DEFAULT, "ptyModemLineRequests"));
+        return counter ? long(counter()) : -1;
+    }
+
     // -1 when not a pty slave or beyond the numbers the state file holds.
     static int indexOfSlave(const std::string& path) {
         struct stat st {};
@@ -103,6 +113,7 @@ public:
         line->inputs = 0;
         line->outputs = 0;
         line->cts = line->dsr = line->dcd = line->rng = 0;
+        ptymodemlines::announceChange(*line);
         return true;
     }
 
@@ -124,6 +135,8 @@ public:
             ++line->dsr;
         if (changed & TIOCM_CAR)
             ++line->dcd;
+        if (changed)
+            ptymodemlines::announceChange(*line);
         return true;
     }
 
@@ -136,6 +149,7 @@ public:
             line->inputs.fetch_or(TIOCM_RNG);
         else if (line->inputs.fetch_and(~std::uint32_t(TIOCM_RNG)) & TIOCM_RNG)
             ++line->rng;
+        ptymodemlines::announceChange(*line);
         return true;
     }
     // One pulse. Pulses from several threads at once overlap into fewer, as on a wire.

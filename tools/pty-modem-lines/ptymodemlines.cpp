@@ -1,6 +1,7 @@
 // Preloaded into a process under test, this answers the modem-line ioctls on pty slaves from
 // the state file named by PTY_MODEM_LINES, so tests can play a device with CTS, DSR, DCD and RI
-// and watch RTS and DTR. Anything else goes to the real ioctl.
+// and watch RTS and DTR. Anything else goes to the real ioctl. It counts the modem-line requests
+// it sees, served or not, so that a test can tell a program that keeps asking.
 
 #include "ModemLineState.h"
 
@@ -21,6 +22,7 @@ namespace {
 using IoctlFunction = int (*)(int, unsigned long, ...);
 
 std::atomic<IoctlFunction> realIoctl{nullptr};
+std::atomic<unsigned long> requestsSeen{0};
 
 int callReal(int fd, unsigned long request, void* arg) {
     IoctlFunction real = realIoctl.load(std::memory_order_acquire);
@@ -79,6 +81,7 @@ bool isServed(unsigned long request) {
     case TIOCMBIS:
     case TIOCMBIC:
     case TIOCGICOUNT:
+    case TIOCMIWAIT:
         return true;
     default:
         return false;
@@ -99,8 +102,33 @@ LineRecord* recordFor(int fd) {
     return records ? &records[index] : nullptr;
 }
 
+bool sameCounts(const LineRecord& line, unsigned long mask, const std::uint32_t (&counts)[4]) {
+    return (!(mask & TIOCM_CTS) || line.cts.load() == counts[0]) &&
+           (!(mask & TIOCM_DSR) || line.dsr.load() == counts[1]) &&
+           (!(mask & TIOCM_CAR) || line.dcd.load() == counts[2]) &&
+           (!(mask & TIOCM_RNG) || line.rng.load() == counts[3]);
+}
+
+// As the driver does: returns once a line in `mask` has changed since the call, or with EINTR
+// when a signal comes.
+int waitForChange(LineRecord& line, unsigned long mask) {
+    const std::uint32_t counts[4] = {line.cts.load(), line.dsr.load(), line.dcd.load(),
+                                     line.rng.load()};
+    for (;;) {
+        const std::uint32_t changes = line.changes.load();
+        if (!sameCounts(line, mask, counts))
+            return 0;
+        if (::syscall(SYS_futex, reinterpret_cast<std::uint32_t*>(&line.changes), FUTEX_WAIT,
+                      changes, nullptr, nullptr, 0) != 0 &&
+            errno == EINTR)
+            return -1;
+    }
+}
+
 int serve(LineRecord& line, unsigned long request, void* arg) {
     constexpr std::uint32_t settable = TIOCM_RTS | TIOCM_DTR;
+    if (request == TIOCMIWAIT)
+        return waitForChange(line, reinterpret_cast<unsigned long>(arg));
     if (!arg) {
         errno = EFAULT;
         return -1;
@@ -142,8 +170,14 @@ extern "C" __attribute__((visibility("default"))) int ioctl(int fd, unsigned lon
     void* arg = va_arg(args, void*);
     va_end(args);
 
-    if (isServed(request))
+    if (isServed(request)) {
+        requestsSeen.fetch_add(1, std::memory_order_relaxed);
         if (LineRecord* line = recordFor(fd))
             return serve(*line, request, arg);
+    }
     return callReal(fd, request, arg);
+}
+
+extern "C" __attribute__((visibility("default"))) unsigned long ptyModemLineRequests() noexcept {
+    return requestsSeen.load(std::memory_order_relaxed);
 }
