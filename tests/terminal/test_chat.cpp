@@ -63,9 +63,6 @@ void ChatTest::escapesForSendingAndExpecting_data() {
     QTest::addColumn<QByteArray>("word");
     QTest::addColumn<QByteArray>("sent");
     QTest::addColumn<QByteArray>("expected");
-    QTest::newRow("plain") << QByteArray("AT") << QByteArray("AT\r") << QByteArray("AT");
-    QTest::newRow("cr lf tab space bs")
-        << QByteArray("\\r\\n\\t\\s\\b") << QByteArray("\r\n\t \b\r") << QByteArray("\r\n\t \b");
     QTest::newRow("\\c at the end only")
         << QByteArray("a\\cb\\c") << QByteArray("acb") << QByteArray("acbc");
     QTest::newRow("delays and break marked")
