@@ -79,7 +79,7 @@ int chatCommandLine(const QStringList& arguments) {
     command.scriptFile = parser.value(file);
     command.scriptWords = parser.positionalArguments();
     if (parser.isSet(timeout))
-        command.options.timeoutSeconds = parser.value(timeout).toInt(); // as atoi: junk is 0
+        command.options.timeoutSeconds = chat::leadingNumber(parser.value(timeout).toLocal8Bit());
     command.options.echo = parser.isSet(echo);
     if (parser.isSet(phone))
         command.options.phoneNumbers.first = parser.value(phone).toLocal8Bit();

@@ -1,5 +1,8 @@
 #include "ChatEscapes.h"
 
+#include <algorithm>
+#include <climits>
+
 namespace chat {
 
 namespace {
@@ -111,6 +114,19 @@ QByteArray clean(const QByteArray& word, bool sending, const PhoneNumbers& numbe
 }
 
 } // namespace
+
+int leadingNumber(const QByteArray& text) {
+    qsizetype i = 0;
+    while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r')))
+        ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
+        negative = text[i++] == '-';
+    qint64 value = 0;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i)
+        value = std::min<qint64>(value * 10 + (text[i] - '0'), qint64(INT_MAX) + 1);
+    return int(std::clamp<qint64>(negative ? -value : value, INT_MIN, INT_MAX));
+}
 
 QByteArray expectText(const QByteArray& word) {
     return clean(word, false, {});

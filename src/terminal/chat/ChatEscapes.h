@@ -23,6 +23,9 @@ QByteArray expectText(const QByteArray& word);
 // after the mark is sent as it is (a marked backslash, a marked NUL).
 QByteArray sendText(const QByteArray& word, const PhoneNumbers& numbers = {});
 
+// The number a text begins with, read as chat reads TIMEOUT and -t (atoi): 0 when none.
+int leadingNumber(const QByteArray& text);
+
 // The longest ABORT or REPORT string, and the longest expect string.
 constexpr int kMaxAbortLength = 49;
 constexpr int kMaxExpectLength = 1024;

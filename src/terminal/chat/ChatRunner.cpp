@@ -3,7 +3,6 @@
 #include <QFile>
 
 #include <algorithm>
-#include <climits>
 
 namespace {
 
@@ -15,20 +14,6 @@ constexpr qsizetype kFileReply = 1023;
 
 bool isControl(char c) {
     return uchar(c) < 0x20 || c == 0x7F;
-}
-
-// The leading number of the text as atoi reads it.
-int leadingNumber(const QByteArray& text) {
-    qsizetype i = 0;
-    while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r')))
-        ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
-        negative = text[i++] == '-';
-    qint64 value = 0;
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i)
-        value = std::min<qint64>(value * 10 + (text[i] - '0'), qint64(INT_MAX) + 1);
-    return int(std::clamp<qint64>(negative ? -value : value, INT_MIN, INT_MAX));
 }
 
 QByteArray upToNul(const QByteArray& bytes) {
@@ -161,7 +146,7 @@ void ChatRunner::applyKeyword(const QByteArray& keyword, const QByteArray& argum
             std::remove(m_reports.begin(), m_reports.end(), std::optional<QByteArray>(cleared)),
             m_reports.end());
     } else if (keyword == "TIMEOUT") {
-        m_timeout = leadingNumber(chat::expectText(argument));
+        m_timeout = chat::leadingNumber(chat::expectText(argument));
         if (m_timeout <= 0)
             m_timeout = kDefaultTimeout;
     }
