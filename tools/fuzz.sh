@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Fuzzes the settings file loader, the port map reader and the capture reader with libFuzzer
-# (clang), sharing SECONDS seconds (default 60) between them, each from its seed corpus in
+# Fuzzes the settings file loader, the port map reader, the capture reader and the chat script
+# reader with libFuzzer (clang), sharing SECONDS seconds (default 60) between them, each from its seed corpus in
 # fuzz/corpus. The corpora grow in build-fuzz/corpus; findings are left in build-fuzz/findings.
 # A longer run:
 #   tools/fuzz.sh 3600
@@ -10,7 +10,7 @@ seconds=${1:-60}
 cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
     -DDUPLINK_FUZZ=ON >/dev/null
 cmake --build build-fuzz -j "$(nproc)" \
-    --target fuzz_settings_loader fuzz_port_map_reader fuzz_capture_reader
+    --target fuzz_settings_loader fuzz_port_map_reader fuzz_capture_reader fuzz_chat_script
 mkdir -p build-fuzz/findings
 # Undefined behaviour is a finding, not a warning.
 export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
@@ -25,7 +25,8 @@ fuzz() {
         -rss_limit_mb=1024 -timeout=2 -artifact_prefix=build-fuzz/findings/"$2"- \
         -print_final_stats=1
 }
-third=$(( seconds / 3 ))
-fuzz fuzz_settings_loader settings_loader $(( seconds - 2 * third ))
-fuzz fuzz_port_map_reader port_map "$third"
-fuzz fuzz_capture_reader capture_reader "$third"
+quarter=$(( seconds / 4 ))
+fuzz fuzz_settings_loader settings_loader $(( seconds - 3 * quarter ))
+fuzz fuzz_port_map_reader port_map "$quarter"
+fuzz fuzz_capture_reader capture_reader "$quarter"
+fuzz fuzz_chat_script chat_script "$quarter"

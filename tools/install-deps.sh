@@ -3,7 +3,7 @@
 set -euo pipefail
 
 packages=(build-essential cmake pkg-config qt6-base-dev qt6-serialport-dev qt6-qpa-plugins
-          libudev-dev libgensio-dev ser2net clang libclang-rt-14-dev tshark)
+          libudev-dev libgensio-dev ser2net clang libclang-rt-14-dev tshark ppp)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test: the regular build, the same tests built
 # with AddressSanitizer and UndefinedBehaviorSanitizer, and a minute of fuzzing the settings
-# loader, the port map reader and the capture reader. "tools/test.sh --quick" runs the regular
+# loader, the port map reader, the capture reader and the chat script reader. "tools/test.sh --quick" runs the regular
 # build's tests only.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -16,5 +16,5 @@ cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DDUPLINK_WERROR=ON \
 cmake --build build-sanitize -j "$(nproc)"
 (cd build-sanitize && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$(nproc)")
 
-echo "== A minute of fuzzing the settings loader, the port map reader and the capture reader"
+echo "== A minute of fuzzing the settings loader and the port map, capture and chat script readers"
 tools/fuzz.sh 60

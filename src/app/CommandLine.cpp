@@ -1,5 +1,6 @@
 #include "CommandLine.h"
 
+#include "ChatCommand.h"
 #include "PortListing.h"
 #include "capture/CaptureCsv.h"
 #include "capture/CapturePrinter.h"
@@ -41,6 +42,53 @@ int printCapture(const QString& fileName, bool hex, bool csv) {
     return 1;
 }
 
+bool asksForChat(const QStringList& arguments) {
+    for (const QString& argument : arguments) {
+        if (argument == QLatin1String("--"))
+            return false;
+        if (argument == QLatin1String("--chat") || argument.startsWith(QLatin1String("--chat=")))
+            return true;
+    }
+    return false;
+}
+
+// --chat PORT [-t SECONDS] [-e] [-s] [-T NUMBER] [-U NUMBER] [--settings S] [--capture FILE]
+// [-f FILE | SCRIPT...]: the options before the script, whose words may begin with a dash.
+int chatCommandLine(const QStringList& arguments) {
+    QCommandLineParser parser;
+    parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsPositionalArguments);
+    const QCommandLineOption chat(QStringLiteral("chat"), {}, QStringLiteral("port"));
+    const QCommandLineOption timeout(QStringLiteral("t"), {}, QStringLiteral("seconds"));
+    const QCommandLineOption file(QStringLiteral("f"), {}, QStringLiteral("file"));
+    const QCommandLineOption echo(QStringLiteral("e"));
+    const QCommandLineOption reasons(QStringLiteral("s"));
+    const QCommandLineOption phone(QStringLiteral("T"), {}, QStringLiteral("number"));
+    const QCommandLineOption phone2(QStringLiteral("U"), {}, QStringLiteral("number"));
+    const QCommandLineOption settings(QStringLiteral("settings"), {}, QStringLiteral("settings"));
+    const QCommandLineOption capture(QStringLiteral("capture"), {}, QStringLiteral("file"));
+    parser.addOptions({chat, timeout, file, echo, reasons, phone, phone2, settings, capture});
+    if (!parser.parse(arguments)) {
+        std::fprintf(stderr, "%s: %s\n", qPrintable(QCoreApplication::applicationName()),
+                     qPrintable(parser.errorText()));
+        return chatExit::kBadParameters;
+    }
+    ChatCommand command;
+    command.port = parser.value(chat);
+    command.settings = parser.value(settings);
+    command.captureFile = parser.value(capture);
+    command.scriptFile = parser.value(file);
+    command.scriptWords = parser.positionalArguments();
+    if (parser.isSet(timeout))
+        command.options.timeoutSeconds = chat::leadingNumber(parser.value(timeout).toLocal8Bit());
+    command.options.echo = parser.isSet(echo);
+    if (parser.isSet(phone))
+        command.options.phoneNumbers.first = parser.value(phone).toLocal8Bit();
+    if (parser.isSet(phone2))
+        command.options.phoneNumbers.second = parser.value(phone2).toLocal8Bit();
+    command.reasonsOnStderr = parser.isSet(reasons);
+    return runChat(command);
+}
+
 } // namespace
 
 std::optional<int> runCommandLine(int argc, char** argv, StartOptions& start) {
@@ -49,6 +97,8 @@ std::optional<int> runCommandLine(int argc, char** argv, StartOptions& start) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(kProductName);
     QCoreApplication::setApplicationVersion(kProductVersion);
+    if (asksForChat(QCoreApplication::arguments()))
+        return chatCommandLine(QCoreApplication::arguments());
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "A terminal for two serial ports at once, for talking to modems with AT commands."));
@@ -90,6 +140,17 @@ std::optional<int> runCommandLine(int argc, char** argv, StartOptions& start) {
         QStringLiteral("Show the capture in <file> in the timeline window alone, opening no port."),
         QStringLiteral("file"));
     parser.addOption(timeline);
+    const QCommandLineOption chat(
+        QStringLiteral("chat"),
+        QStringLiteral(
+            "Run a chat script on <port> (a number, a device or a network address) with no "
+            "window, then end with the script's exit code: 0 done, 1 bad parameters, 2 an error, "
+            "3 a timeout, 4 and up the ABORT string seen. After it: [-t <seconds>] [-e] [-s] "
+            "[-T <number>] [-U <number>] [--settings <speed,parity,data,stop>] "
+            "[--capture <file>] then -f <file> or the script's words. SAY and REPORT go to the "
+            "standard error."),
+        QStringLiteral("port"));
+    parser.addOption(chat);
     parser.process(app); // --help, --version and mistakes end here
     if (parser.isSet(listPorts)) {
         std::fputs(qPrintable(portListing()), stdout);

@@ -73,3 +73,13 @@ int DuplinkProcess::terminate(int timeoutMs, int signal) {
     errorOutput();
     return m_duplink.exitStatus() == QProcess::NormalExit ? m_duplink.exitCode() : -1;
 }
+
+int DuplinkProcess::waitForExit(int timeoutMs) {
+    if (!m_duplink.waitForFinished(timeoutMs) && m_duplink.state() != QProcess::NotRunning) {
+        m_duplink.kill();
+        m_duplink.waitForFinished(5000);
+        return -1;
+    }
+    errorOutput();
+    return m_duplink.exitStatus() == QProcess::NormalExit ? m_duplink.exitCode() : -1;
+}

@@ -31,6 +31,8 @@ public:
     // A signal (SIGTERM unless told), then the exit code; -1 when it did not end in time (it is
     // killed then) or did not end normally.
     int terminate(int timeoutMs = 5000, int signal = SIGTERM);
+    // The exit code once it ends by itself; -1 when it did not in time (it is killed then).
+    int waitForExit(int timeoutMs);
 
     QString dataFolder() const { return m_root.path() + QStringLiteral("/Duplink v.2.1/"); }
     QString settingsFile() const { return dataFolder() + QStringLiteral("Duplink v.2.1.eng"); }

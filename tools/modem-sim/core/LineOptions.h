@@ -2,6 +2,8 @@
 
 #include "Millis.h"
 
+#include <string>
+
 enum class LineKind {
     Modem,  // a modem with command mode
     Mute,   // reads everything, answers nothing
@@ -11,5 +13,6 @@ enum class LineKind {
 
 struct LineOptions {
     LineKind kind = LineKind::Modem;
-    Millis replyDelay = 0; // how long each command line takes to carry out
+    Millis replyDelay = 0;  // how long each command line takes to carry out
+    std::string recordFile; // every byte the client writes is appended here, when named
 };

@@ -21,6 +21,7 @@ std::optional<long long> wholeNumber(const std::string& text, long long low, lon
 struct LineChoices {
     std::map<int, Millis> delays;
     std::map<int, LineKind> kinds;
+    std::map<int, std::string> records;
 };
 
 std::optional<LineKind> kindOption(const std::string& name) {
@@ -51,8 +52,9 @@ bool finish(const LineChoices& choices, std::optional<int> lineCount, SimulatorO
         error = "more --link options than lines";
         return false;
     }
-    const int highest = std::max(choices.delays.empty() ? 0 : choices.delays.rbegin()->first,
-                                 choices.kinds.empty() ? 0 : choices.kinds.rbegin()->first);
+    const int highest = std::max({choices.delays.empty() ? 0 : choices.delays.rbegin()->first,
+                                  choices.kinds.empty() ? 0 : choices.kinds.rbegin()->first,
+                                  choices.records.empty() ? 0 : choices.records.rbegin()->first});
     if (highest > count) {
         error = "there is no line " + std::to_string(highest);
         return false;
@@ -62,6 +64,8 @@ bool finish(const LineChoices& choices, std::optional<int> lineCount, SimulatorO
         options.lines[std::size_t(line - 1)].replyDelay = delay;
     for (const auto& [line, kind] : choices.kinds)
         options.lines[std::size_t(line - 1)].kind = kind;
+    for (const auto& [line, file] : choices.records)
+        options.lines[std::size_t(line - 1)].recordFile = file;
     return true;
 }
 
@@ -84,7 +88,7 @@ bool parseSimulatorOptions(const std::vector<std::string>& args, SimulatorOption
             return true;
         }
         if (name != "--lines" && name != "--link" && name != "--delay" &&
-            name != "--ring-interval" && !kindOption(name)) {
+            name != "--ring-interval" && name != "--record" && !kindOption(name)) {
             error = "unknown option " + args[i];
             return false;
         }
@@ -111,6 +115,12 @@ bool parseSimulatorOptions(const std::vector<std::string>& args, SimulatorOption
             if (!ms)
                 return bad();
             options.ringInterval = *ms;
+        } else if (name == "--record") {
+            const auto colon = value.find(':');
+            const auto line = wholeNumber(value.substr(0, colon), 1, kMaxLines);
+            if (!line || colon == std::string::npos || colon + 1 >= value.size())
+                return bad();
+            choices.records[int(*line)] = value.substr(colon + 1);
         } else if (name == "--delay") {
             const auto colon = value.find(':');
             const auto line = wholeNumber(value.substr(0, colon), 1, kMaxLines);
@@ -146,6 +156,7 @@ Options:
                       A symbolic link already there is replaced.
   --delay LINE:MS     LINE takes MS milliseconds to carry out each command line: its
                       answer comes that much later and input meanwhile waits
+  --record LINE:FILE  append every byte a client writes on LINE to FILE
   --mute LINE         LINE reads everything and answers nothing; calls to it ring unanswered
   --raw LINE          LINE has no command mode: no echo, no result codes, bytes only. Raw
                       lines are wired together in pairs in line order like a null-modem

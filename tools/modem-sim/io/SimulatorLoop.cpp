@@ -34,6 +34,13 @@ int pollTimeout(const Exchange& exchange, Millis now) {
     return wait <= 0 ? 0 : int(std::min<Millis>(wait, INT_MAX));
 }
 
+void appendToFile(const std::string& path, const std::string& bytes) {
+    if (std::FILE* file = std::fopen(path.c_str(), "ab")) {
+        std::fwrite(bytes.data(), 1, bytes.size(), file);
+        std::fclose(file);
+    }
+}
+
 } // namespace
 
 int runSimulator(const SimulatorOptions& options) {
@@ -77,8 +84,11 @@ int runSimulator(const SimulatorOptions& options) {
             if (!(fds[i].revents & POLLIN))
                 continue;
             const std::string received = ptys[i]->readAvailable();
-            if (!received.empty())
-                exchange.receive(i, received, monotonicMillis());
+            if (received.empty())
+                continue;
+            if (!options.lines[i].recordFile.empty())
+                appendToFile(options.lines[i].recordFile, received);
+            exchange.receive(i, received, monotonicMillis());
         }
     }
 }
