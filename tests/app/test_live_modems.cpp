@@ -148,16 +148,22 @@ void LiveModemsTest::aPickIdentifiesAgainAndAScriptDialsFromTheLogsMenu() {
     script.close();
     m_window->openFileAnswer = script.fileName();
     QAction* runScript = nullptr;
-    for (QAction* a : m_window->log(0)->actions())
+    QAction* stopScript = nullptr;
+    for (QAction* a : m_window->log(0)->actions()) {
         runScript = a->objectName() == "runScript" ? a : runScript;
-    QVERIFY(runScript);
+        stopScript = a->objectName() == "stopScript" ? a : stopScript;
+    }
+    QVERIFY(runScript && stopScript && !stopScript->isVisible());
     runScript->trigger();
+    // While it runs the log's menu offers to stop it instead.
+    QVERIFY(stopScript->isVisible() && !runScript->isEnabled());
     QTRY_VERIFY_WITH_TIMEOUT(m_window->log(0)->bytes().contains("\r\nPROG: dial.chat ended: "),
                              10000);
     const QByteArray log = m_window->log(0)->bytes();
     QVERIFY2(log.contains("CONNECT") && log.endsWith("\r\nPROG: dial.chat ended: 0\r\n"),
              log.constData());
     QCOMPARE(m_window->messages.size(), 1);
+    QVERIFY(!stopScript->isVisible() && runScript->isEnabled());
     QTRY_VERIFY(m_window->log(1)->bytes().contains("CONNECT 9600"));
 }
 
