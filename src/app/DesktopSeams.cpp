@@ -29,6 +29,9 @@ Seams desktopSeams(QWidget* parent) {
     s.chooseSaveFile = [owner](const QString& title, const QString& suggestedName) {
         return QFileDialog::getSaveFileName(owner, title, suggestedName);
     };
+    s.chooseOpenFile = [owner](const QString& title) {
+        return QFileDialog::getOpenFileName(owner, title);
+    };
     s.beep = [] {
         QApplication::beep();
     };

@@ -49,6 +49,8 @@ public:
     // use (its device and adapter, and why it is closed when it is): shown on hovering.
     virtual void describePorts(const QStringList& byNumber) = 0;
     virtual void setPortDetails(const QString& details) = 0;
+    // A script runs on the channel: its log offers to stop it instead of running another.
+    virtual void showScriptRunning(bool running) = 0;
 
 signals:
     // The user picked an entry of a setting field's list (typing is not a pick).
@@ -62,4 +64,6 @@ signals:
     void rtsBoxClicked();
     void dtrBoxClicked();
     void saveLogChosen(); // the log's "Save as..."
+    void runScriptChosen();
+    void stopScriptChosen();
 };

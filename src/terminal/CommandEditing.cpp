@@ -11,19 +11,21 @@
 
 #include <QDir>
 
+void echoCommand(TerminalChannel& ch, const QByteArray& command, const QByteArray& ending) {
+    ChannelView& v = ch.view;
+    if (!v.showCommandChecked())
+        return;
+    const QByteArray shown = v.hexFormatChecked() ? StringToHEX(command + ending) : command;
+    v.appendToLog("\r\nPROG: " + shown + "\r\n");
+    v.appendToLog("COM" + QByteArray::number(ch.MSComm.CommPort()) + ": ");
+}
+
 void Command3_Click(TerminalChannel& ch) {
     ChannelView& v = ch.view;
-    QString t = v.commandText();
     // A code outside 0-255 names no character: nothing is added.
     const QString endCharacter = CharacterOfCode(CharacterCode(v.endCodeText()));
-    if (v.endCodeChecked())
-        t += endCharacter;
-    if (v.showCommandChecked()) {
-        const QByteArray shown =
-            v.hexFormatChecked() ? StringToHEX(ansi::encode(t)) : ansi::encode(v.commandText());
-        v.appendToLog("\r\nPROG: " + shown + "\r\n");
-        v.appendToLog("COM" + QByteArray::number(ch.MSComm.CommPort()) + ": ");
-    }
+    echoCommand(ch, ansi::encode(v.commandText()),
+                v.endCodeChecked() ? ansi::encode(endCharacter) : QByteArray());
     v.moveLogCaretToEnd();
     ch.SendPending = SendPendings::Waiting;
 }

@@ -1,11 +1,18 @@
 #pragma once
 
+#include <QByteArray>
+
 struct Seams;
 struct TerminalChannel;
 
 // "Run": the command and its end character echoed into the log (when "Show entered command" is
 // ticked) and left pending for the poll loop, which sends the boxes as they are then.
 void Command3_Click(TerminalChannel& ch);
+
+// The echo of a command sent on the channel, when "Show entered command" is ticked: a new line,
+// "PROG: " and the command without its ending (or in hex with it, with "HEX Format"), a new
+// line, then the port's "COMn: " that the answer follows.
+void echoCommand(TerminalChannel& ch, const QByteArray& command, const QByteArray& ending);
 
 // "Clear": empties the log; a pending command stays pending.
 void Command4_Click(TerminalChannel& ch);

@@ -148,21 +148,25 @@ void Terminal::portLost(TerminalChannel& ch) {
     showPortDetails();
     // What came before the device went away still goes where it would have gone.
     const QByteArray rest = ch.MSComm.readBytes();
-    if (rest.isEmpty())
-        return;
-    if (TransmitMode == TransmitModes::On) {
+    if (!rest.isEmpty() && TransmitMode == TransmitModes::On) {
         channel(ch.number == 1 ? 1 : 0).MSComm.writeBytes(rest);
         logRelayed(ch, rest);
-    } else {
-        ch.view.appendToLog(asLogged(rest, ch.view.hexFormatChecked()));
+    } else if (!rest.isEmpty()) {
+        received(ch, rest);
     }
+    script(ch).portClosed(ch.portProblem);
+}
+
+void Terminal::received(TerminalChannel& ch, const QByteArray& bytes) {
+    script(ch).received(asLogged(bytes, ch.view.hexFormatChecked()), bytes);
 }
 
 void Terminal::receiveAndSend(TerminalChannel& ch) {
-    const QByteArray received = ch.MSComm.readBytes();
-    if (!received.isEmpty())
-        ch.view.appendToLog(asLogged(received, ch.view.hexFormatChecked()));
-    if (ch.SendPending != SendPendings::Waiting)
+    const QByteArray bytes = ch.MSComm.readBytes();
+    if (!bytes.isEmpty())
+        received(ch, bytes);
+    // A script holds "Run" back as the transmit mode does: it goes once the script has ended.
+    if (ch.SendPending != SendPendings::Waiting || script(ch).isRunning())
         return;
     // Taken from the boxes as they are now, not as they were when "Run" was pressed.
     QByteArray command = ansi::encode(ch.view.commandText());

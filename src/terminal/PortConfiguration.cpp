@@ -92,6 +92,7 @@ void Terminal::Combo1_Click(TerminalChannel& ch, int index) {
     Q_UNUSED(index);
     if (ch.MSComm.PortOpen())
         attempt([&] { ch.MSComm.setPortOpen(false); });
+    script(ch).portClosed(QStringLiteral("port closed"));
     ch.ModemState = ModemStates::NotAsked;
     ch.applyTimer.setEnabled(true);
 }

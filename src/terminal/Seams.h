@@ -14,6 +14,9 @@ struct Seams {
     // A file chooser for saving, offering the suggested name; the chosen file's absolute path,
     // or an empty text when cancelled.
     std::function<QString(const QString& title, const QString& suggestedName)> chooseSaveFile;
+    // A file chooser for opening an existing file; its absolute path, or an empty text when
+    // cancelled.
+    std::function<QString(const QString& title)> chooseOpenFile;
     std::function<void()> beep;
     std::function<QDateTime()> now;
 };

@@ -38,12 +38,19 @@ Terminal::Terminal(Clock& clock, Seams seams, ChannelParts one, ChannelParts two
         connect(&ch.view, &ChannelView::emptyClicked, this, [&ch] { Command11_Click(ch); });
         connect(&ch.view, &ChannelView::saveLogChosen, this,
                 [this, &ch] { saveLogAs(ch, m_seams); });
+        m_scripts[size_t(i)] = std::make_unique<ChannelScript>(ch, clock, m_seams);
+        connect(&ch.view, &ChannelView::runScriptChosen, this,
+                [this, &ch] { script(ch).chooseAndRun(TransmitMode == TransmitModes::On); });
+        connect(&ch.view, &ChannelView::stopScriptChosen, this, [this, &ch] { script(ch).stop(); });
     }
 }
 
 Terminal::~Terminal() = default;
 
 void Terminal::Command5_Click() {
+    // The relay takes both ports: a script on either ends.
+    for (auto& s : m_scripts)
+        s->stop();
     emit transmitModeChanged(true);
     TransmitMode = TransmitModes::On;
     m_transmit.showTransmitMode(true);

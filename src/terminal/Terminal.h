@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ChannelScript.h"
 #include "Clock.h"
 #include "Seams.h"
 #include "TerminalChannel.h"
@@ -66,6 +67,9 @@ private:
     void portLost(TerminalChannel& ch);
     // Normal mode: what the channel's port received into its log, then its pending send.
     void receiveAndSend(TerminalChannel& ch);
+    // What the port received: to its log, and to the script running on it.
+    void received(TerminalChannel& ch, const QByteArray& bytes);
+    ChannelScript& script(const TerminalChannel& ch) { return *m_scripts[size_t(ch.number - 1)]; }
     // Port configuration.
     void Combo1_Click(TerminalChannel& ch, int index);
     void Timer2_Timer(TerminalChannel& ch);
@@ -89,4 +93,5 @@ private:
     TransmitView& m_transmit;
     DeviceWatch& m_devices;
     std::array<std::unique_ptr<TerminalChannel>, 2> m_channels;
+    std::array<std::unique_ptr<ChannelScript>, 2> m_scripts;
 };

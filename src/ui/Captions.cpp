@@ -32,6 +32,9 @@ const CaptionSet kEnglish = {
     QStringLiteral("%1 of %2"),
     QStringLiteral("No match"),
     QStringLiteral("Save as\u2026"),
+    QStringLiteral("Run script\u2026"),
+    QStringLiteral("Stop script"),
+    QStringLiteral("Run script"),
 };
 
 const CaptionSet kRussian = {
@@ -62,6 +65,9 @@ const CaptionSet kRussian = {
     QStringLiteral("%1 из %2"),
     QStringLiteral("Нет совпадений"),
     QStringLiteral("Сохранить как\u2026"),
+    QStringLiteral("Выполнить сценарий\u2026"),
+    QStringLiteral("Остановить сценарий"),
+    QStringLiteral("Выполнить сценарий"),
 };
 
 const char* const kEnglishMonths[12] = {"January",   "February", "March",    "April",

@@ -16,6 +16,9 @@ struct CaptionSet {
     QString findItem, findText, findHex, findPrevious, findNext, findClose;
     QString findMatches, findNoMatch; // "%1 of %2"
     QString saveLogItem;
+    // Our own: running a chat script on a channel, from its log's menu and from the menu (a
+    // submenu naming the two terminals).
+    QString runScriptItem, stopScriptItem, runScriptMenu;
 };
 
 // The captions of a language (0 English, 1 Russian); nothing for any other value.

@@ -220,6 +220,11 @@ void ChannelWidgets::setPortDetails(const QString& details) {
     m_summary->setAccessibleDescription(details);
 }
 
+void ChannelWidgets::showScriptRunning(bool running) {
+    m_runScriptAction->setEnabled(!running);
+    m_stopScriptAction->setVisible(running);
+}
+
 qint64 ChannelWidgets::logSize() const {
     return m_log->size();
 }
@@ -239,6 +244,8 @@ void ChannelWidgets::setCaptions(const CaptionSet& c) {
     m_insertButton->setText(c.Command8);
     m_findAction->setText(c.findItem);
     m_saveAction->setText(c.saveLogItem);
+    m_runScriptAction->setText(c.runScriptItem);
+    m_stopScriptAction->setText(c.stopScriptItem);
     m_searchBar->setCaptions(c);
 }
 
@@ -326,6 +333,15 @@ void ChannelWidgets::buildFinding(QWidget* frame) {
     m_saveAction->setObjectName(QStringLiteral("saveLogAs"));
     connect(m_saveAction, &QAction::triggered, this, &ChannelView::saveLogChosen);
     m_log->addAction(m_saveAction);
+    m_runScriptAction = new QAction(QStringLiteral("Run script\u2026"), this);
+    m_runScriptAction->setObjectName(QStringLiteral("runScript"));
+    connect(m_runScriptAction, &QAction::triggered, this, &ChannelView::runScriptChosen);
+    m_log->addAction(m_runScriptAction);
+    m_stopScriptAction = new QAction(QStringLiteral("Stop script"), this);
+    m_stopScriptAction->setObjectName(QStringLiteral("stopScript"));
+    m_stopScriptAction->setVisible(false);
+    connect(m_stopScriptAction, &QAction::triggered, this, &ChannelView::stopScriptChosen);
+    m_log->addAction(m_stopScriptAction);
 
     const auto step = [this](const QKeySequence& keys, void (LogFinder::*move)()) {
         auto* shortcut =

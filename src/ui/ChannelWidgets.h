@@ -55,6 +55,7 @@ public:
     void setPortSummaryColour(int colour) override;
     void describePorts(const QStringList& byNumber) override;
     void setPortDetails(const QString& details) override;
+    void showScriptRunning(bool running) override;
     qint64 logSize() const override;
     QByteArray logSlice(qint64 from, qint64 to) const override;
 
@@ -89,6 +90,8 @@ private:
     LogFinder* m_finder = nullptr;
     QAction* m_findAction = nullptr;
     QAction* m_saveAction = nullptr;
+    QAction* m_runScriptAction = nullptr;
+    QAction* m_stopScriptAction = nullptr; // only while a script runs
 
     QGroupBox* m_portPanel = nullptr;                      // Frame3 / Frame6
     std::array<QComboBox*, kSettingFieldCount> m_combos{}; // Combo1 / Combo2

@@ -57,6 +57,9 @@ Form1::Form1(QWidget* parent) : QMainWindow(parent) {
     // Built back to front, so that each control lies in front of the ones made before it.
     for (int i = 1; i >= 0; --i)
         m_channels[size_t(i)] = new ChannelWidgets(channelLayout(i), client);
+    for (size_t i = 0; i < 2; ++i)
+        connect(m_scriptItems[i], &QAction::triggered, m_channels[i],
+                &ChannelView::runScriptChosen);
     m_transmit = new TransmitStrip(client);
     buildSettingsPanel(client);
 
@@ -76,6 +79,12 @@ void Form1::buildMenu() {
     m_captureItem = named(m_fileMenu->addAction(QStringLiteral("Запись")), "captureItem");
     m_captureItem->setCheckable(true);
     m_timelineItem = named(m_fileMenu->addAction(QStringLiteral("Хронология")), "timelineItem");
+    m_scriptMenu =
+        named(m_fileMenu->addMenu(QStringLiteral("Выполнить сценарий")), "runScriptMenu");
+    m_scriptItems[0] =
+        named(m_scriptMenu->addAction(QStringLiteral("Терминал 1")), "runScriptOnTerminal1");
+    m_scriptItems[1] =
+        named(m_scriptMenu->addAction(QStringLiteral("Терминал 2")), "runScriptOnTerminal2");
     m_fileMenu->addSeparator();
     m_exitItem = named(m_fileMenu->addAction(QStringLiteral("Выход")), "mnu_Exit");
     m_settingItem = named(menuBar()->addAction(QStringLiteral("Настройки")), "mnu_Setting");
@@ -137,6 +146,9 @@ void Form1::Lang_Setting(qint16 language, const QDateTime& now) {
     m_exitItem->setText(c->mnu_Exit);
     m_captureItem->setText(c->captureItem);
     m_timelineItem->setText(c->timelineItem);
+    m_scriptMenu->setTitle(c->runScriptMenu);
+    m_scriptItems[0]->setText(c->Frame2);
+    m_scriptItems[1]->setText(c->Frame5);
     m_captureIndicator->setText(c->captureIndicator);
     m_settingItem->setText(c->mnu_Setting);
     m_languageMenu->setTitle(c->mnu_lanq);

@@ -64,6 +64,8 @@ private:
     QMenu* m_fileMenu = nullptr; // mnu_File
     QAction* m_captureItem = nullptr;
     QAction* m_timelineItem = nullptr;
+    QMenu* m_scriptMenu = nullptr; // "Run script": one item per terminal
+    std::array<QAction*, 2> m_scriptItems{};
     QLabel* m_captureIndicator = nullptr;
     QAction* m_exitItem = nullptr;         // mnu_Exit
     QAction* m_settingItem = nullptr;      // mnu_Setting

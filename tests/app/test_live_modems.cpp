@@ -6,6 +6,7 @@
 #include "ui/Lamp.h"
 #include "ui/LogView.h"
 
+#include <QAction>
 #include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
@@ -23,9 +24,9 @@ private slots:
     void init();
     void cleanup();
     void aSlowModemIsNoModem();
-    void aPickIdentifiesTheModemAgain();
     void aModemThatGoesAndComesBackIsTakenUpAgain();
     void aBusyPortNamesItsHolder();
+    void aPickIdentifiesAgainAndAScriptDialsFromTheLogsMenu();
 
 private:
     // The links go into `linkFolder` when given.
@@ -65,22 +66,6 @@ void LiveModemsTest::aSlowModemIsNoModem() {
     // The answer comes later, into the log.
     QTRY_COMPARE(m_window->log(1)->bytes(),
                  QByteArray("\r\nDuplink Simulated Modem 1.0\r\n\r\nOK\r\n"));
-}
-
-void LiveModemsTest::aPickIdentifiesTheModemAgain() {
-    start();
-    QTRY_COMPARE(m_window->caption(0), ModemSimulator::identifiedCaption(1));
-    TerminalChannel& ch = m_window->channel(0);
-    QCOMPARE(ch.ModemState, qint16(2));
-    auto* dataBits = m_window->find<QComboBox>("Combo1_3");
-    dataBits->setFocus();
-    QTest::keyClick(dataBits, Qt::Key_Up); // 8 to 7
-    QCOMPARE(ch.ModemState, qint16(0));
-    QTRY_COMPARE(ch.ModemState, qint16(2));
-    // A pty keeps 8 data bits: the device refuses 7, and the port reopens as it was.
-    QCOMPARE(m_window->messages, QStringList{"It is unacceptable"});
-    QCOMPARE(m_window->caption(0), ModemSimulator::identifiedCaption(1));
-    QCOMPARE(m_window->lamp("Shape1"), kGreen);
 }
 
 namespace {
@@ -135,6 +120,51 @@ void LiveModemsTest::aBusyPortNamesItsHolder() {
     QCOMPARE(m_window->messages[0], QStringLiteral("COM1 (%1): in use by duplink (pid %2)")
                                         .arg(holder.simulator().link(1))
                                         .arg(holder.pid()));
+}
+
+void LiveModemsTest::aPickIdentifiesAgainAndAScriptDialsFromTheLogsMenu() {
+    start();
+    QTRY_COMPARE(m_window->caption(0), ModemSimulator::identifiedCaption(1));
+    TerminalChannel& ch = m_window->channel(0);
+    QCOMPARE(ch.ModemState, qint16(2));
+    auto* dataBits = m_window->find<QComboBox>("Combo1_3");
+    dataBits->setFocus();
+    QTest::keyClick(dataBits, Qt::Key_Up); // 8 to 7
+    QCOMPARE(ch.ModemState, qint16(0));
+    QTRY_COMPARE(ch.ModemState, qint16(2));
+    // A pty keeps 8 data bits: the device refuses 7, and the port reopens as it was.
+    QCOMPARE(m_window->messages, QStringList{"It is unacceptable"});
+    QCOMPARE(m_window->caption(0), ModemSimulator::identifiedCaption(1));
+    QCOMPARE(m_window->lamp("Shape1"), kGreen);
+
+    QTRY_VERIFY(m_window->channel(1).ModemState == 2);
+    // Line 2 answers at the first ring.
+    m_window->run(1, QStringLiteral("ATS0=1"));
+    QTRY_VERIFY(m_window->log(1)->bytes().endsWith("OK\r\n"));
+    QTemporaryDir folder;
+    QFile script(folder.filePath(QStringLiteral("dial.chat")));
+    QVERIFY(script.open(QIODevice::WriteOnly));
+    script.write("ABORT BUSY '' ATZ OK ATD2 CONNECT\n");
+    script.close();
+    m_window->openFileAnswer = script.fileName();
+    QAction* runScript = nullptr;
+    QAction* stopScript = nullptr;
+    for (QAction* a : m_window->log(0)->actions()) {
+        runScript = a->objectName() == "runScript" ? a : runScript;
+        stopScript = a->objectName() == "stopScript" ? a : stopScript;
+    }
+    QVERIFY(runScript && stopScript && !stopScript->isVisible());
+    runScript->trigger();
+    // While it runs the log's menu offers to stop it instead.
+    QVERIFY(stopScript->isVisible() && !runScript->isEnabled());
+    QTRY_VERIFY_WITH_TIMEOUT(m_window->log(0)->bytes().contains("\r\nPROG: dial.chat ended: "),
+                             10000);
+    const QByteArray log = m_window->log(0)->bytes();
+    QVERIFY2(log.contains("CONNECT") && log.endsWith("\r\nPROG: dial.chat ended: 0\r\n"),
+             log.constData());
+    QCOMPARE(m_window->messages.size(), 1);
+    QVERIFY(!stopScript->isVisible() && runScript->isEnabled());
+    QTRY_VERIFY(m_window->log(1)->bytes().contains("CONNECT 9600"));
 }
 
 QTEST_MAIN(LiveModemsTest)

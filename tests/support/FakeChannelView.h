@@ -42,6 +42,7 @@ public:
     void setPortSummaryColour(int colour) override { summaryColour = colour; }
     void describePorts(const QStringList& byNumber) override { portDescriptions = byNumber; }
     void setPortDetails(const QString& details) override { portDetails = details; }
+    void showScriptRunning(bool running) override { scriptRunning = running; }
 
     // The user picks in a field: its text changes, then the pick is announced.
     void pick(int field, const QString& text);
@@ -72,6 +73,7 @@ public:
     int summaryColour = 0;
     QStringList portDescriptions;
     QString portDetails;
+    bool scriptRunning = false;
 };
 
 class FakeTransmitView final : public TransmitView {

@@ -15,7 +15,8 @@
 namespace {
 
 std::unique_ptr<WholeProgram> recordingProgram(const QString& dataRoot, bool captureAtStart,
-                                               QStringList& messages, int& beeps) {
+                                               QStringList& messages, int& beeps,
+                                               const QString& openFileAnswer) {
     qputenv("ProgramFiles", QFile::encodeName(dataRoot));
     Seams seams;
     seams.messageBox = [&messages](const QString&, const QString& text) {
@@ -23,6 +24,9 @@ std::unique_ptr<WholeProgram> recordingProgram(const QString& dataRoot, bool cap
     };
     seams.chooseFolder = [](const QString&) {
         return QString();
+    };
+    seams.chooseOpenFile = [&openFileAnswer](const QString&) {
+        return openFileAnswer;
     };
     seams.beep = [&beeps] {
         ++beeps;
@@ -37,7 +41,7 @@ std::unique_ptr<WholeProgram> recordingProgram(const QString& dataRoot, bool cap
 
 LiveWindow::LiveWindow(const QString& dataRoot, bool captureAtStart)
     : m_whole(recordingProgram(dataRoot.isEmpty() ? ownDataRoot.path() : dataRoot, captureAtStart,
-                               messages, beeps)),
+                               messages, beeps, openFileAnswer)),
       form(m_whole->form), port1(m_whole->port1), port2(m_whole->port2), clock(m_whole->clock),
       capture(m_whole->capture), program(&m_whole->program) {}
 

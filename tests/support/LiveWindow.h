@@ -42,6 +42,7 @@ public:
     QTemporaryDir ownDataRoot;
     QStringList messages;
     int beeps = 0;
+    QString openFileAnswer; // what the open-file chooser answers
 
 private:
     std::unique_ptr<WholeProgram> m_whole;

@@ -17,6 +17,10 @@ WindowHarness::WindowHarness(bool captureAtStart)
         saveFileQuestions << title + QStringLiteral(" | ") + suggestedName;
         return saveFileAnswer;
     };
+    seams.chooseOpenFile = [this](const QString& title) {
+        openFileTitles << title;
+        return openFileAnswer;
+    };
     seams.beep = [this] {
         ++beeps;
     };

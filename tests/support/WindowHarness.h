@@ -46,6 +46,8 @@ public:
     QString folderAnswer;
     QStringList saveFileQuestions; // "title | suggested name"
     QString saveFileAnswer;
+    QStringList openFileTitles;
+    QString openFileAnswer;
     int beeps = 0;
     QDateTime now{QDate(2026, 12, 5), QTime(14, 3, 9)};
 };

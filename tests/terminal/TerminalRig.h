@@ -21,6 +21,10 @@ struct TerminalRig {
         seams.messageBox = [this](const QString& title, const QString& text) {
             messages << title + QStringLiteral(" | ") + text;
         };
+        seams.chooseOpenFile = [this](const QString& title) {
+            openFileTitles << title;
+            return openFileAnswer;
+        };
         seams.beep = [this] {
             ++beeps;
         };
@@ -56,6 +60,8 @@ struct TerminalRig {
     PortSettings settings[2];
     Clock clock;
     QStringList messages;
+    QStringList openFileTitles;
+    QString openFileAnswer;
     int beeps = 0;
     std::unique_ptr<Terminal> terminal;
 };

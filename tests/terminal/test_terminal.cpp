@@ -30,8 +30,7 @@ private slots:
     void threeRingsInARowLightRI();
     void lampsRtsBoxAndSummaryFollowTheControl();
     void aPickClosesThePortAndAppliesTheFieldsOnce();
-    void aRefusedSpeedKeepsTheSettingsInForce();
-    void portsThatCannotBeOpenedOrNamed();
+    void whatIsRefusedKeepsWhatIsInForce();
     void rtsAndDtrBoxesDriveTheLines();
     void aDeviceThatComesBackIsOpenedAgain();
 };
@@ -246,7 +245,7 @@ void TerminalTest::aPickClosesThePortAndAppliesTheFieldsOnce() {
     QCOMPARE(rig.view1.summaryColour, kGreen);
 }
 
-void TerminalTest::aRefusedSpeedKeepsTheSettingsInForce() {
+void TerminalTest::whatIsRefusedKeepsWhatIsInForce() {
     TerminalRig rig;
     rig.openBoth();
     rig.port1.refuseSettings(QStringLiteral("250000,n,8,1"));
@@ -261,11 +260,9 @@ void TerminalTest::aRefusedSpeedKeepsTheSettingsInForce() {
     QCOMPARE(rig.settings[0].Speed, QStringLiteral("250000"));
     QCOMPARE(rig.settings[0].SettingsText, QStringLiteral("9600,n,8,1"));
     QCOMPARE(rig.view1.summary, QStringLiteral("COM1 9600,n,8,1 comXOnXOff"));
-}
+    rig.view1.fields[FieldSpeed] = QStringLiteral("9600");
+    rig.messages.clear();
 
-void TerminalTest::portsThatCannotBeOpenedOrNamed() {
-    TerminalRig rig;
-    rig.openBoth();
     // Port 2 moved to the port Terminal 1 holds: red, without a word.
     rig.view2.pick(FieldPort, QStringLiteral("1"));
     rig.clock.advanceBy(100);
@@ -291,7 +288,7 @@ void TerminalTest::portsThatCannotBeOpenedOrNamed() {
     rig.view1.pick(FieldPort, QStringLiteral("3"));
     rig.clock.advanceBy(100);
     QVERIFY(rig.port1.PortOpen());
-    QCOMPARE(rig.view1.summary, QStringLiteral("COM3 9600,n,8,1 comNone"));
+    QCOMPARE(rig.view1.summary, QStringLiteral("COM3 9600,n,8,1 comXOnXOff"));
 }
 
 void TerminalTest::rtsAndDtrBoxesDriveTheLines() {
