@@ -433,6 +433,12 @@ void StartupTest::commandKeysAndTheHistoryKeptAcrossRuns() {
         QVERIFY(h.messages.isEmpty());
     }
     // A restart finds both histories in the file beside the settings, every character intact.
+    // The file grows by a line, so that it is read again, not taken from what QSettings in this
+    // process remembers of it.
+    const QString kept = dataFolder() + QStringLiteral("Duplink.ini");
+    QFile grown(kept);
+    QVERIFY(grown.open(QIODevice::Append) && grown.write("\n") == 1);
+    grown.close();
     StartedWindow h;
     auto* text4 = h.find<QLineEdit>("Text4");
     auto* text7 = h.find<QLineEdit>("Text7");
@@ -444,6 +450,20 @@ void StartupTest::commandKeysAndTheHistoryKeptAcrossRuns() {
     QTest::keyClick(text7, Qt::Key_Up);
     recalled << text7->text();
     QCOMPARE(recalled, QStringList({insertedOneAndFF, everyCharacter, "ATZ", "ATA"}));
+
+    // A file that cannot be written is told once, not at every "Run"; closing tries again.
+    QVERIFY(QFile::remove(kept) && QDir().mkdir(kept));
+    for (const char* command : {"ATS0=1", "ATS0=2"}) {
+        text4->setText(QLatin1String(command));
+        h.find<QPushButton>("Command3")->click();
+    }
+    QCOMPARE(h.messages.size(), 1);
+    QVERIFY2(
+        h.messages[0].text.startsWith(QStringLiteral("The command history cannot be kept in ")),
+        qPrintable(h.messages[0].text));
+    QVERIFY(QDir().rmdir(kept));
+    h.form.close();
+    QVERIFY2(readFile(kept).contains("history1=\"ATS0=2\", \"ATS0=1\", "), readFile(kept));
 }
 
 void StartupTest::aChannelsLogIsSearchedAndSavedAsHeld() {
