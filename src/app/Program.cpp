@@ -22,6 +22,7 @@ Program::Program(Form1& form, SerialControl& port1, SerialControl& port2, Device
     connect(&m_form, &Form1::changeFolderClicked, this, &Program::Command1_Click);
     connect(&m_form, &Form1::englishChosen, this, &Program::mnu_eng_Click);
     connect(&m_form, &Form1::russianChosen, this, &Program::mnu_rus_Click);
+    connect(&m_terminal, &Terminal::commandHistoryChanged, this, &Program::saveCommandHistory);
 }
 
 QString Program::settingsFilePath() const {
@@ -38,6 +39,7 @@ void Program::Form_Load() {
     loadPortMap(problems);
     readSettings(problems);
     createResultFolders(problems);
+    loadCommandHistory();
     if (!problems.isEmpty())
         m_seams.messageBox(kMessageTitle, problems.join(QLatin1Char('\n')));
 
@@ -143,10 +145,14 @@ void Program::saveReportingFailure() {
 
 void Program::Form_Unload() {
     saveReportingFailure();
+    if (m_historyUnsaved)
+        saveCommandHistory();
 }
 
 void Program::mnu_Exit_Click() {
     saveReportingFailure();
+    if (m_historyUnsaved)
+        saveCommandHistory();
     // Closing now must not save a second time.
     m_form.closeWithoutUnload();
     QCoreApplication::quit();

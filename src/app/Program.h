@@ -56,6 +56,10 @@ private:
     // The timeline window, made the first time it is chosen, showing the capture as it goes.
     void timelineChosen();
     QString preferencesFilePath() const;
+    // Each channel's commands: read back at start, kept after each change, and at closing
+    // when a change could not be kept.
+    void loadCommandHistory();
+    void saveCommandHistory();
     QString captureFileName(const QDateTime& start, QString& problem) const;
 
     void prepareDataFolder(QStringList& problems);
@@ -74,4 +78,6 @@ private:
     CaptureSwitch* m_capture = nullptr;
     bool m_captureAtStart = false;
     TimelineWindow* m_timeline = nullptr; // a window of the main window's, once chosen
+    bool m_historyUnsaved = false;
+    bool m_historyProblemShown = false; // told once a run, not at every "Run"
 };

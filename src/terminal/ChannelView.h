@@ -58,7 +58,10 @@ signals:
     // The command box's text changed, whoever changed it.
     void commandChanged();
     void insertClicked();
-    void runClicked();
+    void runClicked(); // Ctrl+Return in the command box too
+    // Up and Down in the command box.
+    void olderCommandAsked();
+    void newerCommandAsked();
     void clearClicked();
     void emptyClicked(); // "*"
     void rtsBoxClicked();

@@ -44,6 +44,16 @@ void Command8_Click(TerminalChannel& ch) {
     ch.view.setCommandText(ch.view.commandText() + CharacterOfCode(n));
 }
 
+void recallOlderCommand(TerminalChannel& ch) {
+    if (const std::optional<QString> command = ch.history.older(ch.view.commandText()))
+        ch.view.setCommandText(*command);
+}
+
+void recallNewerCommand(TerminalChannel& ch) {
+    if (const std::optional<QString> command = ch.history.newer())
+        ch.view.setCommandText(*command);
+}
+
 void Text4_Change(TerminalChannel& ch) {
     ch.view.setCommandHex(StringToHEX_noSP(ch.view.commandText()));
 }

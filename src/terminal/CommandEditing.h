@@ -24,6 +24,11 @@ void Command11_Click(TerminalChannel& ch);
 // box, wherever the caret is. A code that names no character inserts nothing.
 void Command8_Click(TerminalChannel& ch);
 
+// Up and Down: the older or newer command sent from the channel replaces the command box's
+// text as typing would, so Terminal 1's hex box follows. Nothing happens past either end.
+void recallOlderCommand(TerminalChannel& ch);
+void recallNewerCommand(TerminalChannel& ch);
+
 // Terminal 1's hex box shows its command box in hex, whoever changed the command.
 void Text4_Change(TerminalChannel& ch);
 

@@ -33,7 +33,9 @@ Terminal::Terminal(Clock& clock, Seams seams, ChannelParts one, ChannelParts two
         connect(&ch.view, &ChannelView::dtrBoxClicked, this, [this, &ch] { Check2_Click(ch); });
         connect(&ch.view, &ChannelView::commandChanged, this, [&ch] { Text4_Change(ch); });
         connect(&ch.view, &ChannelView::insertClicked, this, [&ch] { Command8_Click(ch); });
-        connect(&ch.view, &ChannelView::runClicked, this, [&ch] { Command3_Click(ch); });
+        connect(&ch.view, &ChannelView::runClicked, this, [this, &ch] { run(ch); });
+        connect(&ch.view, &ChannelView::olderCommandAsked, this, [&ch] { recallOlderCommand(ch); });
+        connect(&ch.view, &ChannelView::newerCommandAsked, this, [&ch] { recallNewerCommand(ch); });
         connect(&ch.view, &ChannelView::clearClicked, this, [&ch] { Command4_Click(ch); });
         connect(&ch.view, &ChannelView::emptyClicked, this, [&ch] { Command11_Click(ch); });
         connect(&ch.view, &ChannelView::saveLogChosen, this,
@@ -46,6 +48,15 @@ Terminal::Terminal(Clock& clock, Seams seams, ChannelParts one, ChannelParts two
 }
 
 Terminal::~Terminal() = default;
+
+void Terminal::run(TerminalChannel& ch) {
+    // The command as the click found it, as its echo shows it; the send, a tick later, may
+    // take an edited box.
+    const bool added = ch.history.add(ch.view.commandText());
+    Command3_Click(ch);
+    if (added)
+        emit commandHistoryChanged();
+}
 
 void Terminal::Command5_Click() {
     // The relay takes both ports: a script on either ends.

@@ -54,8 +54,12 @@ public:
 signals:
     // The transmit switch was pressed: before the relay starts, or before the lines go back.
     void transmitModeChanged(bool on);
+    // A channel's command history gained a command.
+    void commandHistoryChanged();
 
 private:
+    // "Run", the command joining the channel's history.
+    void run(TerminalChannel& ch);
     // The poll loop.
     void Timer1_Timer();
     // Asks the channel's modem who it is, or reads its answer; true when that ends the tick.

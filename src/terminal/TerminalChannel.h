@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Clock.h"
+#include "CommandHistory.h"
 #include "FlagValues.h"
 
 #include <QString>
@@ -31,4 +32,5 @@ struct TerminalChannel {
     std::array<QString, 4> LineEventHistory;
     // Why the port is closed, when it is: the last failure to open it, or its loss.
     QString portProblem;
+    CommandHistory history; // the commands sent with "Run"
 };

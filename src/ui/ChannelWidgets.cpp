@@ -250,6 +250,9 @@ void ChannelWidgets::setCaptions(const CaptionSet& c) {
 }
 
 bool ChannelWidgets::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_commandBox)
+        return event->type() == QEvent::KeyPress &&
+               commandKeyPressed(*static_cast<QKeyEvent*>(event));
     // Qt takes typed text that matches an entry for a choice of that entry when the typing
     // ends (Return, or leaving the box); only a choice from the list counts as a pick.
     const bool typingEnds = (event->type() == QEvent::FocusOut &&
@@ -262,6 +265,31 @@ bool ChannelWidgets::eventFilter(QObject* watched, QEvent* event) {
         QTimer::singleShot(0, this, [this] { m_typingEnds = false; });
     }
     return ChannelView::eventFilter(watched, event);
+}
+
+bool ChannelWidgets::commandKeyPressed(const QKeyEvent& key) {
+    // The keypad's keys count as the main ones; Return alone stays with the box, sending nothing.
+    const Qt::KeyboardModifiers held = key.modifiers() & ~Qt::KeypadModifier;
+    switch (key.key()) {
+    case Qt::Key_Up:
+        if (held != Qt::NoModifier)
+            return false;
+        emit olderCommandAsked();
+        return true;
+    case Qt::Key_Down:
+        if (held != Qt::NoModifier)
+            return false;
+        emit newerCommandAsked();
+        return true;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        if (held != Qt::ControlModifier)
+            return false;
+        emit runClicked();
+        return true;
+    default:
+        return false;
+    }
 }
 
 void ChannelWidgets::buildFrame(const ChannelLayout& l, QWidget* client) {
@@ -284,6 +312,9 @@ void ChannelWidgets::buildFrame(const ChannelLayout& l, QWidget* client) {
 
     m_commandBox = place<QLineEdit>(f, l.commandBox, QStringLiteral("AT"));
     m_commandBox->setAccessibleName(QStringLiteral("Command"));
+    m_commandBox->setAccessibleDescription(
+        QStringLiteral("Up and Down: the commands sent before; Ctrl+Return: Run"));
+    m_commandBox->installEventFilter(this);
     m_commandBox->setMaxLength(std::numeric_limits<int>::max());
     m_commandBox->setFont(fontOf("Courier New", QFont::Monospace, l.commandFontPoints));
     m_emptyButton = place<QPushButton>(f, l.emptyButton, QStringLiteral("*"));

@@ -10,6 +10,7 @@
 class Lamp;
 class QCheckBox;
 class QComboBox;
+class QKeyEvent;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -69,6 +70,8 @@ private:
     void buildPortPanel(const ChannelLayout& l);
     void fitPortPanelTexts(const std::array<QLabel*, kSettingFieldCount>& captions);
     void buildFinding(QWidget* frame);
+    // Up, Down and Ctrl+Return in the command box; true when the key was one of them.
+    bool commandKeyPressed(const QKeyEvent& key);
 
     int m_number;
     bool m_typingEnds = false;           // typing in a setting field is ending: no pick comes of it

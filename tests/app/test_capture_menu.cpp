@@ -107,13 +107,13 @@ void CaptureMenuTest::captureIsChosenFromTheMenuAndRemembered() {
         QCOMPARE(entries.filter("opened").size() + entries.filter(" open /dev/").size(), 2);
     }
     // Chosen last: on at the next start. Not chosen: on only when the command line asks.
-    QVERIFY(writePreferences(preferencesFile(), {true}).isEmpty());
+    QVERIFY(writePreferences(preferencesFile(), {true, {}}).isEmpty());
     for (bool fromCommandLine : {false, true}) {
         WindowHarness h(fromCommandLine);
         h.now = h.now.addSecs(fromCommandLine ? 2 : 1);
         h.start();
         QVERIFY(h.capture->isOn() && item(h)->isChecked());
-        QVERIFY(writePreferences(preferencesFile(), {false}).isEmpty());
+        QVERIFY(writePreferences(preferencesFile(), {false, {}}).isEmpty());
     }
     WindowHarness h;
     h.start();

@@ -3,7 +3,9 @@
 #include "app/DesktopSeams.h"
 #include "app/SettingsFile.h"
 #include "app/TerminationSignals.h"
+#include "terminal/ChannelView.h"
 #include "terminal/LampColours.h"
+#include "text/AnsiCodePage.h"
 #include "ui/Lamp.h"
 #include "ui/LogView.h"
 #include "ui/SearchBar.h"
@@ -11,6 +13,7 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -71,7 +74,7 @@ private slots:
     void theSettingsPanelAndTheResultsFolder();
     void theLanguageIsChosenAndRemembered();
     void badValuesTypedIntoTheWindow();
-    void theWindowForwardsCommandEditing();
+    void commandKeysAndTheHistoryKeptAcrossRuns();
     void aChannelsLogIsSearchedAndSavedAsHeld();
     // A termination signal is for good: message boxes are not shown after it. This comes last.
     void exitClosingAndTerminationSignalsEachSaveOnce();
@@ -350,22 +353,117 @@ void StartupTest::badValuesTypedIntoTheWindow() {
     QVERIFY(h.port1.written().endsWith("AT"));
 }
 
-void StartupTest::theWindowForwardsCommandEditing() {
+void StartupTest::commandKeysAndTheHistoryKeptAcrossRuns() {
+    QString everyCharacter;
+    for (int code = 0; code < 256; ++code)
+        everyCharacter += ansi::charOf(uchar(code));
+    const QString insertedOneAndFF = QStringLiteral("ATI\x01\u044F");
+    {
+        StartedWindow h;
+        h.program->terminal().channel(0).ModemState = 2;
+        h.program->terminal().channel(1).ModemState = 2;
+        h.find<QCheckBox>("Check5")->setChecked(true);
+        auto* text4 = h.find<QLineEdit>("Text4");
+        auto* text10 = h.find<QLineEdit>("Text10");
+        const auto key = [text4](Qt::Key k, Qt::KeyboardModifiers held = Qt::NoModifier) {
+            QTest::keyClick(text4, k, held);
+        };
+        ChannelView& view = h.form.channelView(0);
+        qsizetype sentBefore = 0;
+        const auto logAndSent = [&] { // since the last call, a tick later
+            h.clock.advanceBy(100);
+            const QByteArray sent = h.port1.written().mid(sentBefore);
+            sentBefore += sent.size();
+            const QByteArray logged = view.logSlice(0, view.logSize());
+            view.clearLog();
+            return logged + '|' + sent;
+        };
+
+        // Typed, inserted and typed over: three commands, each sent with "Run" or Ctrl+Return,
+        // which echo and send alike; a repeat is not kept twice.
+        text4->end(false);
+        QTest::keyClicks(text4, QStringLiteral("Z"));
+        QCOMPARE(text10->text(), QStringLiteral("41545A"));
+        h.find<QPushButton>("Command3")->click();
+        const QByteArray clicked = logAndSent();
+        QCOMPARE(clicked, QByteArray("\r\nPROG: ATZ\r\nCOM1: |ATZ\r"));
+        key(Qt::Key_Return, Qt::ControlModifier);
+        QCOMPARE(logAndSent(), clicked);
+        text4->setText(everyCharacter);
+        key(Qt::Key_Enter, Qt::ControlModifier | Qt::KeypadModifier);
+        QCOMPARE(logAndSent(), "\r\nPROG: " + ansi::encode(everyCharacter) + "\r\nCOM1: |" +
+                                   ansi::encode(everyCharacter) + '\r');
+        text4->setText(QStringLiteral("ATI"));
+        for (const char* code : {"1", "255"}) {
+            h.find<QLineEdit>("Text8")->setText(QLatin1String(code));
+            h.find<QPushButton>("Command8")->click();
+        }
+        QCOMPARE(text10->text(), QStringLiteral("41544901FF"));
+        h.find<QPushButton>("Command3")->click();
+        logAndSent();
+
+        // Return and Enter alone send nothing, in either channel.
+        for (auto* box : {text4, h.find<QLineEdit>("Text7")}) {
+            box->setText(QStringLiteral("typed"));
+            QTest::keyClick(box, Qt::Key_Return);
+            QTest::keyClick(box, Qt::Key_Enter, Qt::KeypadModifier);
+            QCOMPARE(box->text(), QStringLiteral("typed"));
+        }
+        QCOMPARE(logAndSent(), QByteArray("|"));
+        QCOMPARE(h.port2.written(), QByteArray());
+
+        // Up and Down walk them, newest first, the hex box following; what was typed comes back.
+        QStringList walked;
+        for (const Qt::Key k : {Qt::Key_Up, Qt::Key_Up, Qt::Key_Up, Qt::Key_Up, Qt::Key_Down,
+                                Qt::Key_Down, Qt::Key_Down, Qt::Key_Down}) {
+            key(k);
+            walked << text4->text();
+        }
+        QCOMPARE(walked, QStringList({insertedOneAndFF, everyCharacter, "ATZ", "ATZ",
+                                      everyCharacter, insertedOneAndFF, "typed", "typed"}));
+        key(Qt::Key_Up);
+        QCOMPARE(text10->text(), QStringLiteral("41544901FF"));
+
+        // Terminal 2 keeps its own, and has no hex box.
+        h.find<QLineEdit>("Text9")->setText(QStringLiteral("65"));
+        h.find<QLineEdit>("Text7")->setText(QStringLiteral("AT"));
+        h.find<QPushButton>("Command9")->click();
+        h.find<QPushButton>("Command6")->click();
+        QCOMPARE(text10->text(), QStringLiteral("41544901FF"));
+        QVERIFY(h.messages.isEmpty());
+    }
+    // A restart finds both histories in the file beside the settings, every character intact.
+    // The file grows by a line, so that it is read again, not taken from what QSettings in this
+    // process remembers of it.
+    const QString kept = dataFolder() + QStringLiteral("Duplink.ini");
+    QFile grown(kept);
+    QVERIFY(grown.open(QIODevice::Append) && grown.write("\n") == 1);
+    grown.close();
     StartedWindow h;
     auto* text4 = h.find<QLineEdit>("Text4");
-    auto* text10 = h.find<QLineEdit>("Text10");
-    text4->setFocus();
-    text4->end(false);
-    QTest::keyClicks(text4, QStringLiteral("Z"));
-    QCOMPARE(text10->text(), QStringLiteral("41545A"));
-    h.find<QLineEdit>("Text8")->setText(QStringLiteral("13"));
-    h.find<QPushButton>("Command8")->click();
-    QCOMPARE(text10->text(), QStringLiteral("41545A0D"));
-    // Terminal 2's command box has no hex display.
-    h.find<QLineEdit>("Text9")->setText(QStringLiteral("65"));
-    h.find<QPushButton>("Command9")->click();
-    QCOMPARE(h.find<QLineEdit>("Text7")->text(), QStringLiteral("ATA"));
-    QCOMPARE(text10->text(), QStringLiteral("41545A0D"));
+    auto* text7 = h.find<QLineEdit>("Text7");
+    QStringList recalled;
+    for (int i = 0; i < 3; ++i) {
+        QTest::keyClick(text4, Qt::Key_Up);
+        recalled << text4->text();
+    }
+    QTest::keyClick(text7, Qt::Key_Up);
+    recalled << text7->text();
+    QCOMPARE(recalled, QStringList({insertedOneAndFF, everyCharacter, "ATZ", "ATA"}));
+
+    // A file that cannot be written is told once, not at every "Run"; closing tries again.
+    QVERIFY(QFile::remove(kept) && QDir().mkdir(kept));
+    for (const char* command : {"ATS0=1", "ATS0=2"}) {
+        text4->setText(QLatin1String(command));
+        h.find<QPushButton>("Command3")->click();
+    }
+    QCOMPARE(h.messages.size(), 1);
+    QVERIFY2(
+        h.messages[0].text.startsWith(QStringLiteral("The command history cannot be kept in ")),
+        qPrintable(h.messages[0].text));
+    QVERIFY(QDir().rmdir(kept));
+    h.form.close();
+    QVERIFY2(readFile(kept).contains("history1=\"ATS0=2\", \"ATS0=1\", "), readFile(kept));
 }
 
 void StartupTest::aChannelsLogIsSearchedAndSavedAsHeld() {

@@ -1,7 +1,9 @@
 #include "TerminalRig.h"
 #include "terminal/Clock.h"
+#include "terminal/CommandHistory.h"
 
 #include <QEventLoop>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 
@@ -26,7 +28,7 @@ private slots:
     void storedPortsOpenAndShowWhatIsInForce();
     void portOneFailureShowsTheErrorText();
     void storedValuesThatAreNoNumberOrNotInTheList();
-    void commandEditing();
+    void commandEditingAndHistory();
     void threeRingsInARowLightRI();
     void lampsRtsBoxAndSummaryFollowTheControl();
     void aPickClosesThePortAndAppliesTheFieldsOnce();
@@ -136,22 +138,66 @@ void TerminalTest::storedValuesThatAreNoNumberOrNotInTheList() {
     QCOMPARE(rig.settings[1].SettingsText, QStringLiteral("250000,m,5,1"));
 }
 
-void TerminalTest::commandEditing() {
+void TerminalTest::commandEditingAndHistory() {
+    CommandHistory history;
+    QVERIFY(history.add("ATZ") && history.add("ATI") && history.add("ATZ"));
+    QVERIFY(!history.add("ATZ") && !history.add(QString()));
+    QCOMPARE(history.entries(), QStringList({"ATZ", "ATI", "ATZ"}));
+    QCOMPARE(history.newer(), std::nullopt);
+    // What was typed comes back past the newest; nothing happens past either end.
+    QStringList walked;
+    for (int i = 0; i < 4; ++i)
+        walked << history.older(QStringLiteral("AT+")).value_or(QStringLiteral("-"));
+    for (int i = 0; i < 5; ++i)
+        walked << history.newer().value_or(QStringLiteral("-"));
+    QCOMPARE(walked, QStringList({"ATZ", "ATI", "ATZ", "-", "ATI", "ATZ", "AT+", "-", "-"}));
+    // A send in the middle of a walk starts it over from the box.
+    history.older(QStringLiteral("typed"));
+    history.add(QStringLiteral("ATI"));
+    QCOMPARE(history.newer(), std::nullopt);
+    QCOMPARE(history.older(QStringLiteral("next")), QStringLiteral("ATI"));
+    QCOMPARE(history.newer(), QStringLiteral("next"));
+
+    QStringList many;
+    for (int i = 250; i > 0; --i)
+        many << QString::number(i) << QString::number(i);
+    history.restore(many);
+    QCOMPARE(history.entries().size(), CommandHistory::kKept);
+    QCOMPARE(history.entries().front(), QStringLiteral("250"));
+    QCOMPARE(history.entries().back(), QStringLiteral("51"));
+
+    // In a channel: "Insert Char 0-255" and "*" edit the box; "Run" keeps it as the click found
+    // it; a recalled command is set as typing would set it, and Terminal 1's hex box follows.
     TerminalRig rig;
+    QSignalSpy changes(rig.terminal.get(), &Terminal::commandHistoryChanged);
     FakeChannelView& v = rig.view1;
-    v.setCommandText(QString());
-    QCOMPARE(v.commandHex, QString());
-    for (const auto& [code, hex] : QList<QPair<QString, QString>>{
-             {"13", "0D"}, {"255", "0DFF"}, {"300", "0DFF"}, {" 6 5.9", "0DFF41"}}) {
+    for (const auto& [code, hex] : QList<QPair<QString, QString>>{{"13", "41540D"},
+                                                                  {"255", "41540DFF"},
+                                                                  {"300", "41540DFF"},
+                                                                  {" 6 5.9", "41540DFF41"}}) {
         v.insertCode = code;
         emit v.insertClicked();
         QCOMPARE(v.commandHex, hex);
     }
-    QCOMPARE(v.command, QStringLiteral("\r\u044FA"));
+    QCOMPARE(v.command, QStringLiteral("AT\r\u044FA"));
     emit v.emptyClicked();
     QCOMPARE(v.command, QString());
     QCOMPARE(v.commandHex, QString());
     QVERIFY(v.commandFocused);
+    for (const char* sent : {"ATD1", "ATD1", "ATH"}) {
+        v.command = QLatin1String(sent);
+        emit v.runClicked();
+    }
+    QCOMPARE(changes.count(), 2);
+    v.command = QStringLiteral("AT&V");
+    emit v.olderCommandAsked();
+    emit v.olderCommandAsked();
+    QCOMPARE(v.command, QStringLiteral("ATD1"));
+    QCOMPARE(v.commandHex, QStringLiteral("41544431"));
+    emit v.newerCommandAsked();
+    emit v.newerCommandAsked();
+    QCOMPARE(v.command, QStringLiteral("AT&V"));
+    QCOMPARE(rig.terminal->channel(1).history.entries(), QStringList());
 }
 
 void TerminalTest::threeRingsInARowLightRI() {

@@ -308,18 +308,6 @@ void WindowLayoutTest::onlyPicksAndClicksReachTheTerminal() {
     QCOMPARE(picks.count(), 2);
     QCOMPARE(terminal1.settingFieldText(FieldParity), QStringLiteral("e"));
 
-    // Return and Enter in a command box send nothing.
-    for (int c = 0; c < 2; ++c) {
-        QSignalSpy runs(&m_form->channelView(c), &ChannelView::runClicked);
-        QSignalSpy edits(&m_form->channelView(c), &ChannelView::commandChanged);
-        auto* command = find<QLineEdit>(c == 0 ? "Text4" : "Text7");
-        command->setFocus();
-        QTest::keyClick(command, Qt::Key_Return);
-        QTest::keyClick(command, Qt::Key_Enter, Qt::KeypadModifier);
-        QCOMPARE(runs.count() + edits.count(), 0);
-        QCOMPARE(command->text(), QStringLiteral("AT"));
-    }
-
     QSignalSpy rts(&m_form->channelView(1), &ChannelView::rtsBoxClicked);
     QSignalSpy dtr(&m_form->channelView(1), &ChannelView::dtrBoxClicked);
     find<QCheckBox>("Check6")->click();
