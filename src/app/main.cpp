@@ -1,4 +1,5 @@
 #include "CommandLine.h"
+#include "Demo.h"
 #include "WholeProgram.h"
 #include "ui/timeline/TimelineWindow.h"
 
@@ -16,6 +17,10 @@ int main(int argc, char** argv) {
         timeline.show();
         return QApplication::exec();
     }
+    // Declared first, so the simulator stops after the window has closed its ports.
+    Demo demo;
+    if (options.demo && !demo.start())
+        return 1;
     WholeProgram duplink(std::nullopt, options.capture);
     if (!duplink.start())
         return 0;
