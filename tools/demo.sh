@@ -15,7 +15,7 @@ shift
 captures="${TMPDIR:-/tmp}/duplink-demo-captures"
 # The lines' options, shared with the test that follows the README's walkthrough.
 read -ra sim_options <"$(dirname "$0")/demo-simulator.options"
-sim="$build/tools/modem-sim/modem-sim"
+sim="$build/tools/modem-sim/duplink-modem-sim"
 app="$build/src/duplink"
 # Gives the simulated lines modem lines (DSR, CTS, DCD, RI) the window can show; optional.
 lines_library="$build/tools/pty-modem-lines/libptymodemlines.so"

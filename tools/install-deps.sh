@@ -2,8 +2,11 @@
 # Installs the Debian packages Duplink needs to build and test; does nothing when all are there.
 set -euo pipefail
 
+# The last line makes and checks the Debian package: help2man writes the manual pages, dpkg-dev
+# and file find its dependencies, lintian, desktop-file-utils, appstream and man-db check it.
 packages=(build-essential cmake pkg-config qt6-base-dev qt6-serialport-dev qt6-qpa-plugins
-          libudev-dev libgensio-dev ser2net clang libclang-rt-14-dev tshark ppp)
+          libudev-dev libgensio-dev ser2net clang libclang-rt-14-dev tshark ppp
+          help2man dpkg-dev file lintian desktop-file-utils appstream man-db)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -151,6 +151,12 @@ std::optional<int> runCommandLine(int argc, char** argv, StartOptions& start) {
             "standard error."),
         QStringLiteral("port"));
     parser.addOption(chat);
+    const QCommandLineOption demo(
+        QStringLiteral("demo"),
+        QStringLiteral("Start on simulated lines: ports 1 and 2 on two simulated modems at "
+                       "telephone numbers 1 and 2, port 3 on a simulated device that uses a "
+                       "modem, with settings of the demo's own."));
+    parser.addOption(demo);
     parser.process(app); // --help, --version and mistakes end here
     if (parser.isSet(listPorts)) {
         std::fputs(qPrintable(portListing()), stdout);
@@ -180,5 +186,6 @@ std::optional<int> runCommandLine(int argc, char** argv, StartOptions& start) {
     }
     start.capture = parser.isSet(capture);
     start.timeline = parser.value(timeline);
+    start.demo = parser.isSet(demo);
     return std::nullopt;
 }

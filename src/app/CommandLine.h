@@ -8,6 +8,7 @@
 struct StartOptions {
     bool capture = false; // capture on from the start, whatever was chosen last
     QString timeline;     // a saved capture to show in the timeline window alone
+    bool demo = false;    // on simulated modems, with settings of its own (Demo)
 };
 
 // The command line: --help, --version, --list-ports and --print do their job and give the exit

@@ -1,5 +1,6 @@
 #include "CommandLine.h"
 #include "DataFolder.h"
+#include "Demo.h"
 #include "DesktopSeams.h"
 #include "SettingsFile.h"
 #include "WholeProgram.h"
@@ -21,6 +22,10 @@ int main(int argc, char** argv) {
         timeline.show();
         return QApplication::exec();
     }
+    // Declared first, so the simulator stops after the window has closed its ports.
+    Demo demo;
+    if (options.demo && !demo.start())
+        return 1;
     WholeProgram duplink(std::nullopt, options.capture);
     if (!duplink.start())
         return 0;

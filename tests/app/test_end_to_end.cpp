@@ -92,6 +92,22 @@ QStringList runWithoutDesktop(const QStringList& arguments, const QStringList& v
             QString::fromUtf8(duplink.readAllStandardError())};
 }
 
+// The processes whose parent is pid.
+QList<qint64> childrenOf(qint64 pid) {
+    QList<qint64> children;
+    for (const QString& entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(entry));
+        if (!stat.open(QIODevice::ReadOnly))
+            continue;
+        // pid (name) state ppid ...: the name may hold blanks, the fields after it do not.
+        const QByteArray text = stat.readAll();
+        const QList<QByteArray> after = text.mid(text.lastIndexOf(')') + 2).split(' ');
+        if (after.value(1).toLongLong() == pid)
+            children << entry.toLongLong();
+    }
+    return children;
+}
+
 } // namespace
 
 // The real program, started as a user starts it, against the simulated modems.
@@ -104,6 +120,7 @@ private slots:
     void modemsTakenAwayAndBackAreHeldAgainAndWaitingCostsNothing();
     void listPortsShowsTheMapAndTheDevices();
     void printShowsACaptureAndWhereItIsCutShort();
+    void theDemoRunsOnASimulatorOfItsOwnAndStopsIt();
 };
 
 void EndToEndTest::aSignalEndsAStartUpMessage() {
@@ -233,6 +250,36 @@ void EndToEndTest::printShowsACaptureAndWhereItIsCutShort() {
     const QStringList cut = print({fileName});
     QCOMPARE(cut.mid(0, 2), (QStringList{"1", sent}));
     QVERIFY2(cut[2].startsWith("Duplink: " + fileName + " is cut short"), qPrintable(cut[2]));
+}
+
+void EndToEndTest::theDemoRunsOnASimulatorOfItsOwnAndStopsIt() {
+    DuplinkProcess duplink;
+    QVERIFY(duplink.start({QStringLiteral("--demo")}));
+    QList<qint64> children;
+    QTRY_VERIFY_WITH_TIMEOUT(!(children = childrenOf(duplink.pid())).isEmpty(), 10000);
+    QCOMPARE(children.size(), 1);
+    QFile commandLine(QStringLiteral("/proc/%1/cmdline").arg(children.first()));
+    QVERIFY(commandLine.open(QIODevice::ReadOnly));
+    const QList<QByteArray> arguments = commandLine.readAll().split('\0');
+    QVERIFY2(arguments.first().endsWith("duplink-modem-sim"), arguments.first().constData());
+    QStringList links;
+    for (qsizetype i = 0; i + 1 < arguments.size(); ++i) {
+        if (arguments[i] == "--link")
+            links << QFile::decodeName(arguments[i + 1]);
+    }
+    QCOMPARE(links.size(), 3);
+    QVERIFY(arguments.contains("--device"));
+    // Ports 1 and 2 open the demo's lines, not the ones the environment named.
+    QVERIFY(duplink.waitUntilHolding(links[0]));
+    QVERIFY(duplink.waitUntilHolding(links[1]));
+    QVERIFY(!duplink.isHolding(duplink.simulator().device(1)));
+    const QString demoFolder = QFileInfo(links[0]).path();
+    QTRY_VERIFY_WITH_TIMEOUT(
+        QFile::exists(demoFolder + QStringLiteral("/Duplink v.2.1/Duplink v.2.1.eng")), 10000);
+    QCOMPARE(duplink.terminate(), 0);
+    QVERIFY(!QFile::exists(QStringLiteral("/proc/%1").arg(children.first())));
+    QVERIFY(!QFile::exists(demoFolder));
+    QVERIFY(!QFile::exists(duplink.dataFolder()));
 }
 
 QTEST_GUILESS_MAIN(EndToEndTest)

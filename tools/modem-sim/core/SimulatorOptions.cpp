@@ -142,7 +142,7 @@ bool parseSimulatorOptions(const std::vector<std::string>& args, SimulatorOption
 }
 
 const char* simulatorUsage() {
-    return R"(Usage: modem-sim [OPTION]...
+    return R"(Usage: duplink-modem-sim [OPTION]...
 Simulates Hayes-compatible modems on pseudo-terminals. The lines form a small telephone
 exchange: line k answers at number k, so ATD2 on line 1 rings line 2.
 
@@ -169,15 +169,19 @@ Options:
   -h, --help          show this text and exit
 
 Commands (AT or at, ended by CR; spaces ignored; A/ repeats the last line):
-  A        answer a ringing line          D<number>  dial (T, P, W and , are ignored)
-  E0 E1    command echo off/on            H0         hang up, or refuse a ringing call
-  I0-I4    product code, telephone number, ROM check, identification, settings
-  O        back online after +++          Q0 Q1      result codes on/off
-  V0 V1    numeric/verbose result codes   Z  &F      reset settings (Z also hangs up)
-  Sn=v Sn? S-registers: S0 rings before auto-answer, S1 ring count, S2 escape
-           character, S3 CR, S4 LF, S5 backspace, S7 seconds to wait for an answer,
-           S12 escape guard time in 1/50 s
-  +GMI +GMM +GMR +CGMI +CGMM +CGMR    manufacturer, model, revision
+  A           answer a ringing line
+  D<number>   dial (T, P, W and , are ignored)
+  E0 E1       command echo off/on
+  H0          hang up, or refuse a ringing call
+  I0-I4       product code, telephone number, ROM check, identification, settings
+  O           back online after +++
+  Q0 Q1       result codes on/off
+  V0 V1       numeric/verbose result codes
+  Z &F        reset settings (Z also hangs up)
+  Sn=v Sn?    S-registers: S0 rings before auto-answer, S1 ring count, S2 escape
+              character, S3 CR, S4 LF, S5 backspace, S7 seconds to wait for an
+              answer, S12 escape guard time in 1/50 s
+  +GMI +GMM +GMR +CGMI +CGMM +CGMR  manufacturer, model, revision
   L M X &C &D  accepted, no effect
 
 Results: OK (0), CONNECT 9600 (12), RING (2), NO CARRIER (3), ERROR (4), BUSY (7).

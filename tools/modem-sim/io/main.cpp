@@ -11,7 +11,8 @@ int main(int argc, char** argv) {
     SimulatorOptions options;
     std::string error;
     if (!parseSimulatorOptions(args, options, error)) {
-        std::fprintf(stderr, "modem-sim: %s\nTry 'modem-sim --help'.\n", error.c_str());
+        std::fprintf(stderr, "duplink-modem-sim: %s\nTry 'duplink-modem-sim --help'.\n",
+                     error.c_str());
         return 2;
     }
     if (options.help) {
@@ -21,7 +22,7 @@ int main(int argc, char** argv) {
     try {
         return runSimulator(options);
     } catch (const std::exception& e) {
-        std::fprintf(stderr, "modem-sim: %s\n", e.what());
+        std::fprintf(stderr, "duplink-modem-sim: %s\n", e.what());
         return 1;
     }
 }
