@@ -1,4 +1,5 @@
 #include "DuplinkProcess.h"
+#include "capture/CaptureReader.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -56,6 +57,18 @@ QByteArray takeRecord(const QString& path) {
     }
     QFile::remove(path);
     return taken;
+}
+
+// The bytes the capture holds as sent on its one port.
+QByteArray capturedSent(const QString& path) {
+    CaptureReader reader(path);
+    CaptureRecord record;
+    QByteArray sent;
+    while (reader.next(record)) {
+        if (record.entry.event == RtacSerial::Event::DataTransmitted)
+            sent += record.entry.bytes;
+    }
+    return reader.problem().isEmpty() ? sent : QByteArray("unreadable: ") + reader.problem().toUtf8();
 }
 
 QByteArray withoutTimes(QByteArray errors) {
@@ -127,6 +140,8 @@ void ChatVsPppTest::sameBytesAndCodesAsChat() {
     QFETCH(QByteArray, file);
     QFETCH(int, code);
     const QString record = m_folder.filePath(QStringLiteral("received"));
+    const QString capture = m_folder.filePath(QStringLiteral("run.pcapng"));
+    QFile::remove(capture);
     if (!file.isEmpty()) {
         const QString script = m_folder.filePath(QStringLiteral("script"));
         QFile out(script);
@@ -166,7 +181,7 @@ void ChatVsPppTest::sameBytesAndCodesAsChat() {
         const OtherLine setUp(duplink.simulator(), lineTwo);
         QElapsedTimer took;
         took.start();
-        QVERIFY(duplink.start(QStringList{"--chat", "1"} + arguments));
+        QVERIFY(duplink.start(QStringList{"--chat", "1", "--capture", capture} + arguments));
         ours.code = duplink.waitForExit(20000);
         ours.ms = took.elapsed();
         ours.errors = withoutTimes(duplink.errorOutput());
@@ -175,6 +190,7 @@ void ChatVsPppTest::sameBytesAndCodesAsChat() {
     QCOMPARE(chat.code, code);
     QCOMPARE(ours.received, chat.received);
     QCOMPARE(ours.code, chat.code);
+    QCOMPARE(capturedSent(capture), ours.received);
     QCOMPARE(ours.errors, chat.errors);
     // Delays and timeouts take as long (our start-up aside).
     QVERIFY2(qAbs(ours.ms - chat.ms) < 600,
