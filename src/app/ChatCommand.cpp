@@ -174,14 +174,20 @@ int runChat(const ChatCommand& command) {
         writeError("chat:  " + time.toLatin1() + text + '\n');
     });
     int exitCode = chatExit::kError;
+    QString lostReason;
     QObject::connect(&runner, &ChatRunner::finished, [&](int code, const QString& reason) {
         exitCode = code;
-        if (command.reasonsOnStderr && !reason.isEmpty())
+        if (command.reasonsOnStderr && !reason.isEmpty() && reason != lostReason)
             writeError(reason.toUtf8() + '\n');
         loop.quit();
     });
-    QObject::connect(&port, &SerialControl::portLost,
-                     [&runner](const QString& reason) { runner.lineLost(reason); });
+    // The port layer's own messages (a connection refused, a device gone) are always told, as
+    // the window tells them.
+    QObject::connect(&port, &SerialControl::portLost, [&](const QString& reason) {
+        lostReason = reason;
+        writeError(reason.toUtf8() + '\n');
+        runner.lineLost(reason);
+    });
     QObject::connect(&port, &SerialControl::portOpened, [&] { runner.start(); });
     stopOnSignals(runner);
 

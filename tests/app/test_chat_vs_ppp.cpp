@@ -8,7 +8,10 @@
 #include <QTest>
 #include <QThread>
 
+#include <arpa/inet.h>
 #include <fcntl.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 namespace {
@@ -68,7 +71,8 @@ QByteArray capturedSent(const QString& path) {
         if (record.entry.event == RtacSerial::Event::DataTransmitted)
             sent += record.entry.bytes;
     }
-    return reader.problem().isEmpty() ? sent : QByteArray("unreadable: ") + reader.problem().toUtf8();
+    return reader.problem().isEmpty() ? sent
+                                      : QByteArray("unreadable: ") + reader.problem().toUtf8();
 }
 
 QByteArray withoutTimes(QByteArray errors) {
@@ -85,6 +89,7 @@ private slots:
     void initTestCase();
     void sameBytesAndCodesAsChat_data();
     void sameBytesAndCodesAsChat();
+    void aPortThatDoesNotOpenIsTold();
 
 private:
     QTemporaryDir m_folder;
@@ -195,6 +200,25 @@ void ChatVsPppTest::sameBytesAndCodesAsChat() {
     // Delays and timeouts take as long (our start-up aside).
     QVERIFY2(qAbs(ours.ms - chat.ms) < 600,
              qPrintable(QStringLiteral("%1 ms against chat's %2 ms").arg(ours.ms).arg(chat.ms)));
+}
+
+// A network port whose server refuses: the port layer's message, not a silent exit 2.
+void ChatVsPppTest::aPortThatDoesNotOpenIsTold() {
+    const int probe = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof address;
+    QVERIFY(::bind(probe, reinterpret_cast<sockaddr*>(&address), size) == 0);
+    QVERIFY(::getsockname(probe, reinterpret_cast<sockaddr*>(&address), &size) == 0);
+    ::close(probe); // nothing listens there now
+    const QString server = QStringLiteral("tcp://127.0.0.1:%1").arg(ntohs(address.sin_port));
+
+    DuplinkProcess duplink;
+    QVERIFY(duplink.start({"--chat", server, "-t", "2", "", "AT", "OK"}));
+    QCOMPARE(duplink.waitForExit(20000), 2);
+    const QByteArray errors = duplink.errorOutput();
+    QVERIFY2(errors.contains(server.toUtf8()) && errors.contains("refused"), errors.constData());
 }
 
 QTEST_GUILESS_MAIN(ChatVsPppTest)
