@@ -3,6 +3,7 @@
 #include "DataFolder.h"
 #include "PortListing.h"
 #include "SettingsFile.h"
+#include "TerminationSignals.h"
 #include "capture/CaptureSession.h"
 #include "capture/RecordingControl.h"
 #include "serial/PortControl.h"
@@ -19,15 +20,6 @@
 #include <QTimer>
 
 #include <cstdio>
-
-#ifdef Q_OS_UNIX
-#include <QSocketNotifier>
-
-#include <csignal>
-#include <fcntl.h>
-#include <sys/socket.h>
-#include <unistd.h>
-#endif
 
 namespace {
 
@@ -73,36 +65,6 @@ bool storedSettings(qint16 number, QString& settings, qint32& handshaking) {
     }
     return false;
 }
-
-#ifdef Q_OS_UNIX
-int g_signalPipe[2] = {-1, -1};
-
-void onSignal(int) {
-    const char byte = 1;
-    [[maybe_unused]] const auto written = ::write(g_signalPipe[1], &byte, 1);
-}
-
-// SIGINT, SIGTERM and SIGHUP stop the run (code 2), as they stop chat.
-void stopOnSignals(ChatRunner& runner) {
-    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalPipe) != 0)
-        return;
-    ::fcntl(g_signalPipe[1], F_SETFL, O_NONBLOCK);
-    struct sigaction action {};
-    action.sa_handler = onSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    for (const int signal : {SIGINT, SIGTERM, SIGHUP})
-        ::sigaction(signal, &action, nullptr);
-    auto* notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, &runner);
-    QObject::connect(notifier, &QSocketNotifier::activated, &runner, [&runner] {
-        char byte = 0;
-        [[maybe_unused]] const auto got = ::read(g_signalPipe[0], &byte, 1);
-        runner.stop();
-    });
-}
-#else
-void stopOnSignals(ChatRunner&) {}
-#endif
 
 } // namespace
 
@@ -189,7 +151,8 @@ int runChat(const ChatCommand& command) {
         runner.lineLost(reason);
     });
     QObject::connect(&port, &SerialControl::portOpened, [&] { runner.start(); });
-    stopOnSignals(runner);
+    // SIGINT, SIGTERM and SIGHUP stop the run (code 2), as they stop chat.
+    onTerminationSignals(&runner, [&runner] { runner.stop(); });
 
     // The runner does not read the port: what arrives is handed to it as it comes.
     QTimer reading10ms;

@@ -53,30 +53,33 @@ void onSignal(int) {
 
 } // namespace
 
-void closeOnTerminationSignals(QWidget* window) {
+void onTerminationSignals(QObject* context, std::function<void()> action) {
     if (g_signalPipe[0] < 0) {
         if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalPipe) != 0)
             return;
         ::fcntl(g_signalPipe[1], F_SETFL, O_NONBLOCK);
-        struct sigaction action {};
-        action.sa_handler = onSignal;
-        sigemptyset(&action.sa_mask);
-        action.sa_flags = SA_RESTART;
-        ::sigaction(SIGTERM, &action, nullptr);
-        ::sigaction(SIGINT, &action, nullptr);
-        ::sigaction(SIGHUP, &action, nullptr);
+        struct sigaction handling {};
+        handling.sa_handler = onSignal;
+        sigemptyset(&handling.sa_mask);
+        handling.sa_flags = SA_RESTART;
+        for (const int signal : {SIGTERM, SIGINT, SIGHUP})
+            ::sigaction(signal, &handling, nullptr);
     }
-    auto* notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, window);
-    QPointer<QWidget> target(window);
-    QObject::connect(notifier, &QSocketNotifier::activated, window, [target] {
+    auto* notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, context);
+    QObject::connect(notifier, &QSocketNotifier::activated, context, [action = std::move(action)] {
         char byte = 0;
         [[maybe_unused]] const auto got = ::read(g_signalPipe[0], &byte, 1);
-        endNormally(target);
+        action();
     });
 }
 
 #else
 
-void closeOnTerminationSignals(QWidget*) {}
+void onTerminationSignals(QObject*, std::function<void()>) {}
 
 #endif
+
+void closeOnTerminationSignals(QWidget* window) {
+    QPointer<QWidget> target(window);
+    onTerminationSignals(window, [target] { endNormally(target); });
+}
