@@ -7,6 +7,7 @@
 #include <QStorageInfo>
 
 #include <algorithm>
+#include <cstring>
 
 namespace {
 
@@ -234,8 +235,17 @@ bool LogText::moveToStore(qint64 cut) {
     if (!m_store->writeText(m_origin + m_base, m_bytes.constData(), cut - m_base) ||
         !m_store->appendLines(starts.data(), lines))
         return false;
-    // Fresh copies, so that the memory of the long part goes back.
-    m_bytes = QByteArray(m_bytes.constData() + (cut - m_base), m_bytes.size() - (cut - m_base));
+    // A buffer much larger than the tail is copied afresh, so that its memory goes back. A
+    // streaming log's is a few tails long: its tail moves to the front, since a fresh buffer
+    // would be new pages to fault in every few megabytes.
+    const qint64 kept = m_bytes.size() - (cut - m_base);
+    if (m_bytes.capacity() > 4 * tailKept()) {
+        m_bytes = QByteArray(m_bytes.constData() + (cut - m_base), kept);
+    } else {
+        char* front = m_bytes.data();
+        std::memmove(front, front + (cut - m_base), size_t(kept));
+        m_bytes.resize(kept);
+    }
     m_lineStarts.removeFirst(lines);
     m_storedLines += int(lines);
     m_base = cut;
