@@ -39,18 +39,24 @@ QString channelPrefix(const TerminalChannel& ch) {
     return QStringLiteral("Terminal %1: ").arg(ch.number);
 }
 
-// What received data looks like in a log after a header: the bytes, or their hex form and a
-// line end. Made in one buffer, since the relay logs tens of megabytes a second this way.
-QByteArray asLogged(const QByteArray& data, bool hex, const QByteArray& header = {}) {
-    if (!hex && header.isEmpty())
-        return data;
-    QByteArray logged;
-    logged.reserve(header.size() + (hex ? 3 * data.size() + kCrLf.size() : data.size()));
-    logged.append(header);
-    if (!hex)
-        return logged.append(data);
-    appendHex(logged, data);
-    return logged.append(kCrLf);
+// What received data looks like in a log: the bytes, or their hex form and a line end.
+QByteArray asLogged(const QByteArray& data, bool hex) {
+    return hex ? StringToHEX(data) + kCrLf : data;
+}
+
+// The same after a header, made in a buffer kept between calls: the relay logs tens of
+// megabytes a second this way.
+const QByteArray& asLoggedAfter(QByteArray& line, const QByteArray& header, const QByteArray& data,
+                                bool hex, bool lineEnd) {
+    line.resize(0);
+    line.append(header);
+    if (hex)
+        appendHex(line, data);
+    else
+        line.append(data);
+    if (hex || lineEnd)
+        line.append(kCrLf);
+    return line;
 }
 
 } // namespace
@@ -145,10 +151,12 @@ void Terminal::logRelayed(TerminalChannel& from, const QByteArray& data) {
     const QByteArray header = kCrLf + "COM" + QByteArray::number(from.MSComm.CommPort()) + ": ";
     // Terminal 1's log shows both directions; Terminal 2's what port 2 received.
     if (from.number == 2) {
-        log1.appendToLog(asLogged(data, hex1, header));
-        from.view.appendToLog(asLogged(data, from.view.hexFormatChecked()));
+        log1.appendToLog(asLoggedAfter(m_relayLogLine, header, data, hex1, false));
+        from.view.appendToLog(from.view.hexFormatChecked()
+                                  ? asLoggedAfter(m_relayLogLine, {}, data, true, true)
+                                  : data);
     } else {
-        log1.appendToLog(hex1 ? asLogged(data, true, header) : header + data + kCrLf);
+        log1.appendToLog(asLoggedAfter(m_relayLogLine, header, data, hex1, true));
     }
 }
 
