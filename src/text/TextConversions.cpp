@@ -47,12 +47,15 @@ const char kHexDigits[] = "0123456789ABCDEF";
 
 // Each byte as two upper-case hex digits, with a space before each when spaced.
 QByteArray hexOf(const QByteArray& bytes, bool spaced) {
-    QByteArray out(bytes.size() * (spaced ? 3 : 2), Qt::Uninitialized);
+    QByteArray out;
+    if (spaced) {
+        appendHex(out, bytes);
+        return out;
+    }
+    out.resize(bytes.size() * 2);
     char* o = out.data();
     for (const char b : bytes) {
         const auto k = static_cast<unsigned char>(b);
-        if (spaced)
-            *o++ = ' ';
         *o++ = kHexDigits[k >> 4];
         *o++ = kHexDigits[k & 0xF];
     }
@@ -130,6 +133,19 @@ QString StringToHEX(const QString& x) {
 
 QByteArray StringToHEX(const QByteArray& bytes) {
     return hexOf(bytes, true);
+}
+
+void appendHex(QByteArray& out, const QByteArray& bytes) {
+    const qsizetype at = out.size();
+    out.resize(at + bytes.size() * 3);
+    char* o = out.data() + at;
+    for (const char b : bytes) {
+        const auto k = static_cast<unsigned char>(b);
+        o[0] = ' ';
+        o[1] = kHexDigits[k >> 4];
+        o[2] = kHexDigits[k & 0xF];
+        o += 3;
+    }
 }
 
 QString StringToHEX_noSP(const QString& x) {

@@ -14,6 +14,8 @@ QString Char_Simbol(qint16 x);
 QString StringToHEX(const QString& x);
 // The same for bytes, as ASCII.
 QByteArray StringToHEX(const QByteArray& bytes);
+// The same put at the end of a buffer, with no copy in between.
+void appendHex(QByteArray& out, const QByteArray& bytes);
 
 // The same without the spaces ("4154" for "AT").
 QString StringToHEX_noSP(const QString& x);

@@ -14,6 +14,10 @@
 
 #include <cmath>
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
 namespace {
 
 // The stock plain-text box's document margin and tab stops.
@@ -116,6 +120,11 @@ void LogView::clear() {
     clearHighlights();
     updateScrollRange();
     setSelection(0, 0);
+    // What the log held is free but glibc keeps it from the system while it lies below its
+    // trim threshold or below other allocations.
+#ifdef __GLIBC__
+    malloc_trim(0);
+#endif
     emit changed(0, 0);
 }
 

@@ -9,7 +9,6 @@ private slots:
     void characterNames_data();
     void characterNames();
     void hexForms();
-    void hexOfLongTextIsWhole();
     void characterCode_data();
     void characterCode();
     void informationLine();
@@ -48,16 +47,16 @@ void TextConversionsTest::hexForms() {
     QCOMPARE(StringToHEX_noSP(QString()), QString());
     // Codes, not Unicode values: Cyrillic A is C0 in the character set.
     QCOMPARE(StringToHEX_noSP(QString(QChar(0x0410))), QStringLiteral("C0"));
-}
 
-void TextConversionsTest::hexOfLongTextIsWhole() {
-    QString text;
-    for (int i = 0; i < 100000; ++i)
-        text += QChar(QLatin1Char("0123456789"[i % 10]));
-    const QString spaced = StringToHEX(text);
-    QCOMPARE(spaced.size(), 300000);
-    QCOMPARE(spaced.right(6), QStringLiteral(" 38 39"));
-    const QString plain = StringToHEX_noSP(text);
+    // Long text whole, and put after what a buffer already holds.
+    const QByteArray digits = QByteArray("0123456789").repeated(10000);
+    QByteArray logged = "COM1:";
+    appendHex(logged, digits);
+    QCOMPARE(logged.size(), 5 + 300000);
+    QCOMPARE(logged.left(11), QByteArray("COM1: 30 31"));
+    QCOMPARE(logged.right(6), QByteArray(" 38 39"));
+    QCOMPARE(logged.mid(5), StringToHEX(digits));
+    const QString plain = StringToHEX_noSP(QString::fromLatin1(digits));
     QCOMPARE(plain.size(), 200000);
     QCOMPARE(plain.mid(199996), QStringLiteral("3839"));
 }

@@ -7,6 +7,7 @@
 #include <QStorageInfo>
 
 #include <algorithm>
+#include <cstring>
 
 namespace {
 
@@ -27,7 +28,9 @@ LogText::LogText(qint64 threshold)
       m_diskSpace([this] {
           const QStorageInfo disk(m_folder);
           return DiskSpace{disk.bytesAvailable(), disk.bytesTotal()};
-      }) {}
+      }) {
+    m_lineStarts.append(0);
+}
 
 LogText::~LogText() = default;
 
@@ -77,8 +80,7 @@ qint64 LogText::lineEnd(int line) const {
 int LogText::lineOf(qint64 offset) const {
     if (offset < m_base)
         return int(m_store->lineAt(m_origin + offset) - m_originLine);
-    const auto after = std::upper_bound(m_lineStarts.cbegin(), m_lineStarts.cend(), offset);
-    return m_storedLines + int(after - m_lineStarts.cbegin()) - 1;
+    return m_storedLines + int(m_lineStarts.countUpTo(offset)) - 1;
 }
 
 bool LogText::startsLine(qint64 offset, qint64 previousStart) const {
@@ -90,10 +92,21 @@ bool LogText::startsLine(qint64 offset, qint64 previousStart) const {
     return offset < size() && offset - previousStart >= kMaxLineLength;
 }
 
+// The first offset after this one that could start a line: past a break, or where the line
+// reaches its longest. Scanning for breaks alone is what keeps a large append cheap.
+qint64 LogText::nextPossibleStart(qint64 offset, qint64 previousStart) const {
+    const qint64 longest = std::max(offset + 1, previousStart + kMaxLineLength);
+    const char* p = m_bytes.constData() + (offset - m_base);
+    const char* end = m_bytes.constData() + (std::min(longest, size() + 1) - 1 - m_base);
+    while (p < end && *p != '\n' && *p != '\r')
+        ++p;
+    return p - m_bytes.constData() + m_base + 1;
+}
+
 void LogText::reserveBytes(qint64 total) {
-    // Growing by an eighth keeps appends amortised linear while wasting little of a huge log.
+    // Growing by a little keeps appends amortised linear while wasting little of a huge log.
     if (total > m_bytes.capacity())
-        m_bytes.reserve(std::max(total, m_bytes.size() + m_bytes.size() / 8 + 4096));
+        m_bytes.reserve(std::max(total, m_bytes.size() + m_bytes.size() / 16 + 65536));
 }
 
 bool LogText::replace(qint64 position, qint64 removed, const QByteArray& inserted) {
@@ -110,17 +123,18 @@ bool LogText::replace(qint64 position, qint64 removed, const QByteArray& inserte
     const qint64 delta = inserted.size() - removed;
     const qint64 editEnd = position + inserted.size();
     const qint64 from = std::max<qint64>(position, 1);
-    const auto begin = m_lineStarts.begin();
-    const qsizetype firstChanged = std::lower_bound(begin, m_lineStarts.end(), from) - begin;
-    qsizetype survivor = std::upper_bound(begin, m_lineStarts.end(), position + removed) - begin;
+    const qsizetype firstChanged = m_lineStarts.countBefore(from);
+    qsizetype survivor = m_lineStarts.countUpTo(position + removed);
     const qsizetype oldCount = m_lineStarts.size();
 
-    QList<qint64> found;
+    std::vector<qint64> found;
     qint64 previous = m_lineStarts[firstChanged - 1];
     bool met = false;
-    for (qint64 k = from; k <= size() && !met; ++k) {
-        if (!startsLine(k, previous))
+    for (qint64 k = from; k <= size() && !met;) {
+        if (!startsLine(k, previous)) {
+            k = nextPossibleStart(k, previous);
             continue;
+        }
         if (k > editEnd) {
             while (survivor < oldCount && m_lineStarts[survivor] + delta < k)
                 ++survivor;
@@ -128,20 +142,17 @@ bool LogText::replace(qint64 position, qint64 removed, const QByteArray& inserte
             if (met)
                 break;
         }
-        found.append(k);
+        found.push_back(k);
         previous = k;
+        ++k;
     }
 
-    if (!met) {
-        m_lineStarts.resize(firstChanged);
-        m_lineStarts.append(found);
-    } else {
-        for (qsizetype i = survivor; i < oldCount; ++i)
-            m_lineStarts[i] += delta;
-        m_lineStarts.remove(firstChanged, survivor - firstChanged);
-        m_lineStarts.insert(firstChanged, found.size(), 0);
-        std::copy(found.cbegin(), found.cend(), m_lineStarts.begin() + firstChanged);
-    }
+    const std::vector<qint64> after = met ? m_lineStarts.from(survivor) : std::vector<qint64>();
+    m_lineStarts.truncate(firstChanged);
+    for (const qint64 start : found)
+        m_lineStarts.append(start);
+    for (const qint64 start : after)
+        m_lineStarts.append(start + delta);
     storeIfLong();
     return true;
 }
@@ -160,12 +171,10 @@ void LogText::storeIfLong() {
     }
     // The cut is a line start with bytes after it, which appends can no longer move, so the
     // lines in memory never depend on the bytes in the file.
-    const auto cutAt =
-        std::upper_bound(m_lineStarts.cbegin(), m_lineStarts.cend(), size() - tailKept());
-    qint64 cut = *(cutAt - 1);
+    const qint64 lines = m_lineStarts.countUpTo(size() - tailKept()) - 1;
+    qint64 cut = m_lineStarts[lines];
     if (cut <= m_base)
         return;
-    const qint64 lines = cutAt - 1 - m_lineStarts.cbegin();
     const DiskSpace disk = m_diskSpace();
     const qint64 reserve = qint64(m_minimumFreeShare * double(disk.total));
     const qint64 needed = cut - m_base + lines * LogStore::kStartSize;
@@ -199,13 +208,12 @@ void LogText::dropOldest(qint64 wanted, qint64 cut) {
 
     if (start > m_base) {
         m_bytes.remove(0, start - m_base);
-        m_lineStarts.remove(0, line - m_storedLines);
+        m_lineStarts.removeFirst(line - m_storedLines);
         m_storedLines = line;
         m_base = start;
     }
     const qint64 shift = start - said.size();
-    for (qint64& lineStartInMemory : m_lineStarts)
-        lineStartInMemory -= shift;
+    m_lineStarts.shift(-shift);
     m_base -= shift;
     m_storedLines -= line - 1;
     m_origin = noticeAt;
@@ -216,20 +224,29 @@ void LogText::dropOldest(qint64 wanted, qint64 cut) {
 }
 
 bool LogText::moveToStore(qint64 cut) {
-    const qsizetype lines =
-        std::lower_bound(m_lineStarts.cbegin(), m_lineStarts.cend(), cut) - m_lineStarts.cbegin();
+    const qsizetype lines = m_lineStarts.countBefore(cut);
     if (cut <= m_base || lines == 0)
         return false;
-    QList<qint64> starts(lines);
-    for (qsizetype i = 0; i < lines; ++i)
-        starts[i] = m_lineStarts[i] + m_origin;
+    std::vector<qint64> starts = m_lineStarts.from(0);
+    starts.resize(size_t(lines));
+    for (qint64& start : starts)
+        start += m_origin;
     // A disk that refuses leaves everything where it was, to be tried again.
     if (!m_store->writeText(m_origin + m_base, m_bytes.constData(), cut - m_base) ||
-        !m_store->appendLines(starts.constData(), lines))
+        !m_store->appendLines(starts.data(), lines))
         return false;
-    // Fresh copies, so that the memory of the long part goes back.
-    m_bytes = QByteArray(m_bytes.constData() + (cut - m_base), m_bytes.size() - (cut - m_base));
-    m_lineStarts = QList<qint64>(m_lineStarts.cbegin() + lines, m_lineStarts.cend());
+    // A buffer much larger than the tail is copied afresh, so that its memory goes back. A
+    // streaming log's is a few tails long: its tail moves to the front, since a fresh buffer
+    // would be new pages to fault in every few megabytes.
+    const qint64 kept = m_bytes.size() - (cut - m_base);
+    if (m_bytes.capacity() > 4 * tailKept()) {
+        m_bytes = QByteArray(m_bytes.constData() + (cut - m_base), kept);
+    } else {
+        char* front = m_bytes.data();
+        std::memmove(front, front + (cut - m_base), size_t(kept));
+        m_bytes.resize(kept);
+    }
+    m_lineStarts.removeFirst(lines);
     m_storedLines += int(lines);
     m_base = cut;
     return true;
@@ -246,7 +263,8 @@ void LogText::clear() {
     m_noticeSize = 0;
     m_shift = FrontShift();
     m_bytes = QByteArray();
-    m_lineStarts = QList<qint64>{0};
+    m_lineStarts.clear();
+    m_lineStarts.append(0);
 }
 
 qint64 LogText::nextPosition(qint64 offset) const {

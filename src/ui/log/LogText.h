@@ -1,7 +1,8 @@
 #pragma once
 
+#include "LineStarts.h"
+
 #include <QByteArray>
-#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -86,6 +87,7 @@ public:
 
 private:
     bool startsLine(qint64 offset, qint64 previousStart) const;
+    qint64 nextPossibleStart(qint64 offset, qint64 previousStart) const;
     void reserveBytes(qint64 total);
     qint64 tailKept() const;
     void storeIfLong();
@@ -112,5 +114,5 @@ private:
     // The rest: bytes from m_base on, and the starts of the lines from m_storedLines on, the
     // first of them m_base.
     QByteArray m_bytes;
-    QList<qint64> m_lineStarts{0};
+    LineStarts m_lineStarts;
 };
