@@ -411,7 +411,7 @@ void LogViewTest::aClearedLogGivesItsMemoryBack() {
     LogView& v = *m_view;
     const QByteArray chunk = QByteArray(99, 'x').append('\n').repeated((1 << 20) / 100);
     for (int round = 0; round < 2; ++round) {
-        const long empty = residentKilobytes();
+        [[maybe_unused]] const long empty = residentKilobytes();
         for (int i = 0; i < 48 / (round + 1); ++i)
             v.appendBytes(chunk);
         v.clear();
