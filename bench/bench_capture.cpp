@@ -85,15 +85,10 @@ Outcome measure(EventTiming& app, bool transmit, bool capture, int seconds) {
                 tally.transmitted(1 - port) == (transmit ? feed.sent(port) : 0);
     }
     outcome.captureWhole = whole;
-    outcome.captureAccount =
-        QStringLiteral("%1; port 1 in/out %2/%3, port 2 in/out %4/%5 MB; sent %6 and %7 MB")
-            .arg(bench::megabytes(double(tally.fileBytes())))
-            .arg(bench::fixed(double(tally.received(0)) / 1e6, 1),
-                 bench::fixed(double(tally.transmitted(0)) / 1e6, 1),
-                 bench::fixed(double(tally.received(1)) / 1e6, 1),
-                 bench::fixed(double(tally.transmitted(1)) / 1e6, 1),
-                 bench::fixed(double(feed.sent(0)) / 1e6, 1),
-                 bench::fixed(double(feed.sent(1)) / 1e6, 1));
+    outcome.captureAccount = QStringLiteral("%1; %2; sent %3 and %4 MB")
+                                 .arg(bench::megabytes(double(tally.fileBytes())), tally.perPort(),
+                                      bench::fixed(double(feed.sent(0)) / 1e6, 1),
+                                      bench::fixed(double(feed.sent(1)) / 1e6, 1));
     return outcome;
 }
 

@@ -137,17 +137,11 @@ void checkCapture(DuplinkRelay& duplink, const RelayPump& pump, Outcome& outcome
     outcome.captureWhole =
         t.received(0) == pump.delivered(0) && t.transmitted(1) == pump.delivered(0) &&
         t.received(1) == pump.delivered(1) && t.transmitted(0) == pump.delivered(1);
-    outcome.captureAccount =
-        QStringLiteral("%1 in %2 file(s); port 1 in/out %3/%4, port 2 in/out %5/%6 MB; relayed %7 "
-                       "and %8 MB")
-            .arg(bench::megabytes(double(t.fileBytes())))
-            .arg(t.files().size())
-            .arg(bench::fixed(double(t.received(0)) / 1e6, 1),
-                 bench::fixed(double(t.transmitted(0)) / 1e6, 1),
-                 bench::fixed(double(t.received(1)) / 1e6, 1),
-                 bench::fixed(double(t.transmitted(1)) / 1e6, 1),
-                 bench::fixed(double(pump.delivered(0)) / 1e6, 1),
-                 bench::fixed(double(pump.delivered(1)) / 1e6, 1));
+    outcome.captureAccount = QStringLiteral("%1 in %2 file(s); %3; relayed %4 and %5 MB")
+                                 .arg(bench::megabytes(double(t.fileBytes())))
+                                 .arg(t.files().size())
+                                 .arg(t.perPort(), bench::fixed(double(pump.delivered(0)) / 1e6, 1),
+                                      bench::fixed(double(pump.delivered(1)) / 1e6, 1));
 }
 
 Outcome measure(Relay r, int seconds) {

@@ -1,5 +1,7 @@
 #include "CaptureTally.h"
 
+#include "Report.h"
+
 #include "capture/CaptureReader.h"
 #include "terminal/CaptureSwitch.h"
 
@@ -38,4 +40,12 @@ bool CaptureTally::count() {
     if (m_files.isEmpty())
         m_problem = QStringLiteral("no file was written");
     return !m_files.isEmpty();
+}
+
+QString CaptureTally::perPort() const {
+    const auto mb = [](qint64 bytes) {
+        return bench::fixed(double(bytes) / 1e6, 1);
+    };
+    return QStringLiteral("port 1 in/out %1/%2, port 2 in/out %3/%4 MB")
+        .arg(mb(received(0)), mb(transmitted(0)), mb(received(1)), mb(transmitted(1)));
 }

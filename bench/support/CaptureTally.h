@@ -22,6 +22,8 @@ public:
     qint64 received(int port) const { return m_received[size_t(port)]; }
     qint64 transmitted(int port) const { return m_transmitted[size_t(port)]; }
     qint64 fileBytes() const { return m_fileBytes; }
+    // "port 1 in/out 12.3/12.4, port 2 in/out 12.4/12.3 MB"
+    QString perPort() const;
     QString problem() const { return m_problem; }
 
 private:

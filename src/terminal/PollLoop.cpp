@@ -39,12 +39,7 @@ QString channelPrefix(const TerminalChannel& ch) {
     return QStringLiteral("Terminal %1: ").arg(ch.number);
 }
 
-// What received data looks like in a log: the bytes, or their hex form and a line end.
-QByteArray asLogged(const QByteArray& data, bool hex) {
-    return hex ? StringToHEX(data) + kCrLf : data;
-}
-
-// The same after a header, made in a buffer kept between calls: the relay logs tens of
+// What is logged after a header, made in a buffer kept between calls: the relay logs tens of
 // megabytes a second this way.
 const QByteArray& asLoggedAfter(QByteArray& line, const QByteArray& header, const QByteArray& data,
                                 bool hex, bool lineEnd) {
@@ -57,6 +52,12 @@ const QByteArray& asLoggedAfter(QByteArray& line, const QByteArray& header, cons
     if (hex || lineEnd)
         line.append(kCrLf);
     return line;
+}
+
+// What received data looks like in a log: the bytes, or their hex form and a line end.
+QByteArray asLogged(const QByteArray& data, bool hex) {
+    QByteArray line;
+    return hex ? asLoggedAfter(line, {}, data, true, false) : data;
 }
 
 } // namespace
@@ -152,9 +153,8 @@ void Terminal::logRelayed(TerminalChannel& from, const QByteArray& data) {
     // Terminal 1's log shows both directions; Terminal 2's what port 2 received.
     if (from.number == 2) {
         log1.appendToLog(asLoggedAfter(m_relayLogLine, header, data, hex1, false));
-        from.view.appendToLog(from.view.hexFormatChecked()
-                                  ? asLoggedAfter(m_relayLogLine, {}, data, true, true)
-                                  : data);
+        from.view.appendToLog(
+            asLoggedAfter(m_relayLogLine, {}, data, from.view.hexFormatChecked(), false));
     } else {
         log1.appendToLog(asLoggedAfter(m_relayLogLine, header, data, hex1, true));
     }
