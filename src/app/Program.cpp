@@ -157,3 +157,5 @@ void Program::mnu_Exit_Click() {
     m_form.closeWithoutUnload();
     QCoreApplication::quit();
 }
+
+#include "moc_Program.cpp"

@@ -114,3 +114,5 @@ void CaptureFile::fail(const QString& reason) {
     QMetaObject::invokeMethod(
         this, [this, reason] { emit failed(m_fileName, reason); }, Qt::QueuedConnection);
 }
+
+#include "moc_CaptureFile.cpp"

@@ -51,3 +51,5 @@ void CaptureSession::note(const QString& comment) {
     if (!m_lastLines.empty())
         append(0, RtacSerial::Event::StatusChange, m_lastLines.front(), {}, comment);
 }
+
+#include "moc_CaptureSession.cpp"

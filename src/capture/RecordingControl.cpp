@@ -180,3 +180,5 @@ QByteArray RecordingControl::readBytes() {
     }
     return bytes;
 }
+
+#include "moc_RecordingControl.cpp"

@@ -340,3 +340,5 @@ bool NetworkSerialControl::waitFor(const std::function<bool()>& reached) {
         processEvents();
     return reached();
 }
+
+#include "moc_NetworkSerialControl.cpp"

@@ -72,3 +72,5 @@ void PortControl::adopt(SerialControl* control) {
     control->setDTREnable(from.DTREnable());
     m_active = control;
 }
+
+#include "moc_PortControl.cpp"

@@ -304,3 +304,5 @@ void QtSerialControl::watchLines() {
     for (const qint16 code : events)
         reportLineEvent(code);
 }
+
+#include "moc_QtSerialControl.cpp"

@@ -63,3 +63,5 @@ void SerialControlBase::reportLater(const std::function<void()>& emitter) {
     // Dropped with the control, should it go first.
     QMetaObject::invokeMethod(this, emitter, Qt::QueuedConnection);
 }
+
+#include "moc_SerialControlBase.cpp"

@@ -94,3 +94,5 @@ QStringList SystemDeviceWatch::portDescriptions() {
     }
     return m_descriptions;
 }
+
+#include "moc_SystemDeviceWatch.cpp"

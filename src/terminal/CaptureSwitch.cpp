@@ -96,3 +96,5 @@ void CaptureSwitch::captureFailed(QString fileName, QString reason) {
     m_seams.messageBox(kMessageTitle, QStringLiteral("The capture into %1 has stopped: %2")
                                           .arg(QDir::toNativeSeparators(fileName), reason));
 }
+
+#include "moc_CaptureSwitch.cpp"

@@ -135,3 +135,5 @@ void ChannelScript::logLine(const QByteArray& text) {
         line.chop(1);
     m_ch.view.appendToLog("\r\nPROG: " + line + "\r\n");
 }
+
+#include "moc_ChannelScript.cpp"

@@ -86,3 +86,5 @@ void Terminal::Command2_Click() {
     COM_Events(one);
     COM_Events(two);
 }
+
+#include "moc_Terminal.cpp"

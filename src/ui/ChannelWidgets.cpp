@@ -445,3 +445,5 @@ void ChannelWidgets::fitPortPanelTexts(const std::array<QLabel*, kSettingFieldCo
     for (QLabel* caption : captions)
         caption->setFont(captionFont);
 }
+
+#include "moc_ChannelWidgets.cpp"

@@ -177,3 +177,5 @@ void Form1::closeEvent(QCloseEvent* event) {
     }
     event->accept();
 }
+
+#include "moc_Form1.cpp"

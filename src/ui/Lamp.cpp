@@ -96,3 +96,5 @@ void Lamp::paintEvent(QPaintEvent*) {
     p.setBrush(fromPacked(m_colour));
     p.drawEllipse(circle);
 }
+
+#include "moc_Lamp.cpp"

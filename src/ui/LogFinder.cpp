@@ -111,3 +111,5 @@ void LogFinder::showCount() {
     const bool looking = !m_bar.pattern().isEmpty();
     m_bar.showMatches(m_log.currentHighlight() + 1, looking ? int(m_log.highlights().size()) : -1);
 }
+
+#include "moc_LogFinder.cpp"

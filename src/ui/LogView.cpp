@@ -478,3 +478,5 @@ void LogView::changeEvent(QEvent* event) {
         updateScrollRange();
     }
 }
+
+#include "moc_LogView.cpp"

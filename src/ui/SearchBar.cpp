@@ -164,3 +164,5 @@ bool SearchBar::eventFilter(QObject* watched, QEvent* event) {
     }
     return QWidget::eventFilter(watched, event);
 }
+
+#include "moc_SearchBar.cpp"

@@ -79,3 +79,5 @@ bool TransmitStrip::option3Selected() const {
 bool TransmitStrip::option4Selected() const {
     return m_follow->isChecked();
 }
+
+#include "moc_TransmitStrip.cpp"

@@ -430,3 +430,5 @@ void ChatRunner::complete() {
     }
     emit finished(m_exitCode, m_reason);
 }
+
+#include "moc_ChatRunner.cpp"

@@ -54,3 +54,5 @@ void TimelineDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
     layout.draw(painter, QPointF(text.left() + 3, top));
     painter->restore();
 }
+
+#include "moc_TimelineDelegate.cpp"

@@ -290,3 +290,5 @@ void TimelineModel::setHeaderTitles(const QStringList& titles) {
     m_headerTitles = titles;
     emit headerDataChanged(Qt::Horizontal, 0, ColumnCount - 1);
 }
+
+#include "moc_TimelineModel.cpp"

@@ -433,3 +433,5 @@ void TimelineWindow::exportOn() {
     }
     showStatus();
 }
+
+#include "moc_TimelineWindow.cpp"

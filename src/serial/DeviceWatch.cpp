@@ -1,0 +1,3 @@
+#include "DeviceWatch.h"
+
+#include "moc_DeviceWatch.cpp"

@@ -1,0 +1,3 @@
+#include "SerialControl.h"
+
+#include "moc_SerialControl.cpp"

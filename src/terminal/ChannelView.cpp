@@ -1,0 +1,3 @@
+#include "ChannelView.h"
+
+#include "moc_ChannelView.cpp"

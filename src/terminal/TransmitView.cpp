@@ -1,0 +1,3 @@
+#include "TransmitView.h"
+
+#include "moc_TransmitView.cpp"
