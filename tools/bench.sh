@@ -19,6 +19,7 @@ if [ ${#missing[@]} -gt 0 ]; then
     $sudo apt-get update -qq && $sudo apt-get install -y -qq "${missing[@]}" || exit 1
 fi
 
+source tools/build-env.sh
 cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDUPLINK_WERROR=ON -DDUPLINK_BENCH=ON >/dev/null ||
     exit 1
 nice cmake --build build-bench -j "$(nproc)" --target duplink_benchmarks || exit 1

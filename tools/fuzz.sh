@@ -7,6 +7,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-60}
+source tools/build-env.sh
 cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
     -DDUPLINK_FUZZ=ON >/dev/null
 cmake --build build-fuzz -j "$(nproc)" \

@@ -4,8 +4,9 @@ set -euo pipefail
 
 # The last line makes and checks the Debian package: help2man writes the manual pages, dpkg-dev
 # and file find its dependencies, lintian, desktop-file-utils, appstream and man-db check it.
-packages=(build-essential cmake pkg-config qt6-base-dev qt6-serialport-dev qt6-qpa-plugins
-          libudev-dev libgensio-dev ser2net clang libclang-rt-14-dev tshark ppp
+# Ninja runs the builds (tools/build-env.sh).
+packages=(build-essential cmake ninja-build pkg-config qt6-base-dev qt6-serialport-dev
+          qt6-qpa-plugins libudev-dev libgensio-dev ser2net clang libclang-rt-14-dev tshark ppp
           help2man dpkg-dev file lintian desktop-file-utils appstream man-db)
 
 missing=()

@@ -11,6 +11,7 @@ tools/build.sh
 [ "${1:-}" = "--quick" ] && exit 0
 
 echo "== The tests under AddressSanitizer and UndefinedBehaviorSanitizer"
+source tools/build-env.sh
 cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DDUPLINK_WERROR=ON \
     -DDUPLINK_SANITIZE=ON >/dev/null
 cmake --build build-sanitize -j "$(nproc)"
