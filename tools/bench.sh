@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 
 tools/install-deps.sh || exit 1
 missing=()
-for p in jpnevulator socat; do
+for p in jpnevulator socat xvfb x11-utils; do
     dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
 done
 if [ ${#missing[@]} -gt 0 ]; then
@@ -38,9 +38,13 @@ tables="$(mktemp -d)"
 summary=""
 failed=0
 start=$SECONDS
-for b in bench_append bench_memory bench_relay bench_reception bench_idle bench_start bench_capture bench_timeline; do
+benchmarks=(bench_append bench_memory bench_relay bench_reception bench_idle bench_start bench_capture
+            bench_timeline first-window)
+for b in "${benchmarks[@]}"; do
     echo "== $b"
-    if build-bench/bench/$b >"$tables/$b.md"; then
+    run=build-bench/bench/$b
+    [ -x "bench/$b.sh" ] && run=bench/$b.sh
+    if $run >"$tables/$b.md"; then
         summary+="| $b | all met |"$'\n'
     else
         missed=$(grep -c 'MISSED' "$tables/$b.md")
@@ -80,7 +84,7 @@ qt=$(dpkg-query -W -f='${Version}' libqt6core6 2>/dev/null || echo unknown)
     echo
     echo "## Figures"
     echo
-    for b in bench_append bench_memory bench_relay bench_reception bench_idle bench_start bench_capture bench_timeline; do
+    for b in "${benchmarks[@]}"; do
         sed 's/^## /### /' "$tables/$b.md"
     done
     echo "## Goals missed and why, and what else the runs showed"
