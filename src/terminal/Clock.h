@@ -37,13 +37,13 @@ private:
     void runDue(qint64 until);
     Timer* firstDue(qint64 until) const;
 
-    // In real time: the clock's time less the monotonic clock's.
     qint64 monotonicToClock(qint64 monotonicMs) const { return monotonicMs + m_realOffset; }
     qint64 clockToMonotonic(qint64 ms) const { return ms - m_realOffset; }
 
     std::vector<Timer*> m_timers;
     qint64 m_handTime = 0;
     bool m_real = false;
+    // In real time: the clock's time less the monotonic clock's.
     qint64 m_realOffset = 0;
     TickMarkTimer m_wake;
 };
