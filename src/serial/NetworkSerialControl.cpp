@@ -29,8 +29,7 @@ bool rtsIsFlowControl(qint32 mode) {
 } // namespace
 
 NetworkSerialControl::NetworkSerialControl(QObject* parent) : SerialControlBase(parent) {
-    m_retry.setSingleShot(true);
-    connect(&m_retry, &QTimer::timeout, this, &NetworkSerialControl::startAttempt);
+    connect(&m_retry, &TickMarkTimer::timeout, this, &NetworkSerialControl::startAttempt);
     m_letGo.setSingleShot(true);
     connect(&m_letGo, &QTimer::timeout, this, &NetworkSerialControl::letGo);
     m_giveUp.setSingleShot(true);
@@ -220,7 +219,7 @@ void NetworkSerialControl::becomeOpen() {
         });
 }
 
-void NetworkSerialControl::failed(const QString& reason) {
+void NetworkSerialControl::failed(const QString& reason, bool linkClosedIt) {
     if (m_phase == Phase::Closed && m_letGo.isActive())
         letGo();
     if (m_phase == Phase::Closed || m_phase == Phase::Retrying)
@@ -231,11 +230,15 @@ void NetworkSerialControl::failed(const QString& reason) {
     m_awaiting.clear();
     m_giveUp.stop();
     m_lines = LineSnapshot{};
-    // What came before the connection dropped stays for readBytes.
-    m_link->disconnect();
+    // What came before the connection dropped stays for readBytes. A connection the link saw
+    // fail is closed already: telling it again would wake its thread once more every retry.
+    if (!linkClosedIt)
+        m_link->disconnect();
     if (wasOpen)
         m_retries = 0;
-    m_retry.start(std::min(kFirstRetryMs << std::min(m_retries++, 5), kMostRetryMs));
+    // On the tick's marks: a port retrying for long costs few wake-ups of its own.
+    const int backOff = std::min(kFirstRetryMs << std::min(m_retries++, 5), kMostRetryMs);
+    m_retry.startAt(tickMarks::atOrAfter(tickMarks::monotonicMs() + backOff));
     // Each new trouble is told once, not every retry.
     const QString problem = QStringLiteral("%1: %2").arg(label(), reason);
     if (wasOpen || problem != m_lastProblem) {
@@ -269,7 +272,7 @@ void NetworkSerialControl::handle(const LinkEvent& event) {
             connected();
         return;
     case LinkEvent::Failed:
-        failed(event.reason);
+        failed(event.reason, true);
         return;
     case LinkEvent::Answered: {
         const auto awaited =

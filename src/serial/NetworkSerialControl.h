@@ -3,6 +3,7 @@
 #include "LineEvents.h"
 #include "LineSettings.h"
 #include "SerialControlBase.h"
+#include "TickMarkTimer.h"
 #include "network/NetworkAddress.h"
 
 #include <QTimer>
@@ -72,7 +73,7 @@ private:
     void negotiate();
     void negotiated(const LineRequest& asked, const LinkEvent& event);
     void becomeOpen();
-    void failed(const QString& reason);
+    void failed(const QString& reason, bool linkClosedIt = false);
     void noteModemState(const LinkEvent& event);
     void applyOutputLines() override;
     // Waits up to kWaitMs for `reached`, handling what the link reports meanwhile.
@@ -84,7 +85,7 @@ private:
     quint64 m_attempt = 0;
     quint64 m_lastRequest = 0;
     std::vector<std::pair<quint64, AnswerHandler>> m_awaiting;
-    QTimer m_retry;
+    TickMarkTimer m_retry;
     QTimer m_giveUp;
     QTimer m_letGo;
     int m_retries = 0;

@@ -3,11 +3,9 @@
 #include <algorithm>
 
 Clock::Clock() {
-    m_wake.setSingleShot(true);
-    // A coarse timer may fire a little early, which finds nothing due and costs a second wake-up
-    // for the same tick.
-    m_wake.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&m_wake, &QTimer::timeout, [this] {
+    // It fires at the due time itself: a timer that fires a little early finds nothing due and
+    // costs a second wake-up for the same tick.
+    QObject::connect(&m_wake, &TickMarkTimer::timeout, [this] {
         runDue(now());
         scheduleChanged();
     });
@@ -16,7 +14,7 @@ Clock::Clock() {
 Clock::~Clock() = default;
 
 qint64 Clock::now() const {
-    return m_real ? m_realBase + m_elapsed.elapsed() : m_handTime;
+    return m_real ? monotonicToClock(tickMarks::monotonicMs()) : m_handTime;
 }
 
 void Clock::advanceTo(qint64 ms) {
@@ -27,8 +25,7 @@ void Clock::advanceTo(qint64 ms) {
 }
 
 void Clock::followRealTime() {
-    m_realBase = now();
-    m_elapsed.start();
+    m_realOffset = now() - tickMarks::monotonicMs();
     m_real = true;
     scheduleChanged();
 }
@@ -55,7 +52,7 @@ void Clock::scheduleChanged() {
         return;
     const std::optional<qint64> next = nextDue();
     if (next)
-        m_wake.start(int(std::clamp<qint64>(*next - now(), 0, 1 << 30)));
+        m_wake.startAt(clockToMonotonic(*next));
     else
         m_wake.stop();
 }
@@ -77,6 +74,8 @@ void Clock::runDue(qint64 until) {
         t->m_due += t->m_interval;
         if (t->m_due <= now())
             t->m_due = now() + t->m_interval;
+        if (m_real && t->m_interval % tickMarks::kEveryMs == 0)
+            t->m_due = monotonicToClock(tickMarks::atOrAfter(clockToMonotonic(t->m_due)));
         t->m_running = true;
         // Other timers keep running while this handler waits in a message box.
         scheduleChanged();

@@ -1,7 +1,6 @@
 #pragma once
 
-#include <QElapsedTimer>
-#include <QTimer>
+#include "serial/TickMarkTimer.h"
 
 #include <functional>
 #include <optional>
@@ -38,17 +37,23 @@ private:
     void runDue(qint64 until);
     Timer* firstDue(qint64 until) const;
 
+    qint64 monotonicToClock(qint64 monotonicMs) const { return monotonicMs + m_realOffset; }
+    qint64 clockToMonotonic(qint64 ms) const { return ms - m_realOffset; }
+
     std::vector<Timer*> m_timers;
     qint64 m_handTime = 0;
     bool m_real = false;
-    QElapsedTimer m_elapsed;
-    qint64 m_realBase = 0;
-    QTimer m_wake;
+    // In real time: the clock's time less the monotonic clock's.
+    qint64 m_realOffset = 0;
+    TickMarkTimer m_wake;
 };
 
 // A timer in the manner of a window's timer control: while enabled, it fires every interval,
 // counted from the moment it was enabled. A handler that is still running (waiting on a message
-// box, say) is not entered again; ticks missed meanwhile in real time are not made up.
+// box, say) is not entered again; ticks missed meanwhile in real time are not made up. In real
+// time, a timer whose interval is a whole number of ticks of tickMarks has its first tick an
+// interval after it was enabled and the later ones on those marks, at most one mark late: the
+// process then wakes once for all of them.
 class Timer {
 public:
     Timer(Clock& clock, int intervalMs, std::function<void()> onTimeout);

@@ -51,7 +51,7 @@ public:
     QString problem() const { return m_loop.problem(); }
 
     // Drops any connection, with what was not sent yet, and starts one: Connected or Failed
-    // follows, with `attempt`.
+    // follows, with `attempt`. A connection reported Failed is closed already.
     void connect(quint64 attempt, const NetworkAddress& address);
     void disconnect();
     // Answered follows, with `request`.
