@@ -72,3 +72,5 @@ void TickMarkTimer::expired() {
     m_active = false;
     emit timeout();
 }
+
+#include "moc_TickMarkTimer.cpp"
