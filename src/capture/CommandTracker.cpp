@@ -3,6 +3,8 @@
 #include "text/AnsiCodePage.h"
 #include "text/ModemResult.h"
 
+#include <algorithm>
+
 namespace {
 
 // A modem keeps a command line of about this length at most.
@@ -12,7 +14,10 @@ constexpr qsizetype longestCommand = 256;
 
 QStringList CommandTracker::written(const QByteArray& bytes, qint64 time) {
     QStringList remarks;
-    for (const char c : bytes) {
+    const char* p = bytes.constData();
+    const char* const end = p + bytes.size();
+    while (p < end) {
+        const char c = *p;
         if (c == '\r') {
             if (m_typed.startsWith("AT") || m_typed.startsWith("at"))
                 remarks << start(m_typed, time);
@@ -24,9 +29,18 @@ QStringList CommandTracker::written(const QByteArray& bytes, qint64 time) {
             m_typed.clear();
         } else if (m_typed.isEmpty() && (c == ' ' || c == '\n')) {
             // The LF of a CR LF end, or spaces before the command.
-        } else if (m_typed.size() < longestCommand) {
-            m_typed.append(c);
+        } else {
+            // Ordinary characters up to the next that means something are taken as one run: a
+            // relay writes megabytes at a time, almost all past the longest command.
+            const char* run = p + 1;
+            while (run < end && *run != '\r' && *run != '\b' && *run != '/')
+                ++run;
+            const qsizetype room = std::max<qsizetype>(longestCommand - m_typed.size(), 0);
+            m_typed.append(p, std::min<qsizetype>(run - p, room));
+            p = run;
+            continue;
         }
+        ++p;
     }
     return remarks;
 }
