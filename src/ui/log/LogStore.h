@@ -1,6 +1,6 @@
 #pragma once
 
-#include "UncachedAppend.h"
+#include "capture/UncachedAppend.h"
 
 #include <QByteArray>
 #include <QCache>
