@@ -4,6 +4,7 @@
 #include "text/ModemResult.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace {
 
@@ -16,6 +17,11 @@ QStringList CommandTracker::written(const QByteArray& bytes, qint64 time) {
     QStringList remarks;
     const char* p = bytes.constData();
     const char* const end = p + bytes.size();
+    // The next of each character that means something, found once (many bytes at a time) and
+    // kept until passed.
+    const char* cr = nullptr;
+    const char* backspace = nullptr;
+    const char* slash = nullptr;
     while (p < end) {
         const char c = *p;
         if (c == '\r') {
@@ -32,9 +38,15 @@ QStringList CommandTracker::written(const QByteArray& bytes, qint64 time) {
         } else {
             // Ordinary characters up to the next that means something are taken as one run: a
             // relay writes megabytes at a time, almost all past the longest command.
-            const char* run = p + 1;
-            while (run < end && *run != '\r' && *run != '\b' && *run != '/')
-                ++run;
+            const auto nextOf = [&](const char*& kept, char wanted) {
+                if (!kept || kept <= p) {
+                    const void* found = std::memchr(p + 1, wanted, size_t(end - p - 1));
+                    kept = found ? static_cast<const char*>(found) : end;
+                }
+                return kept;
+            };
+            const char* run =
+                std::min({nextOf(cr, '\r'), nextOf(backspace, '\b'), nextOf(slash, '/')});
             const qsizetype room = std::max<qsizetype>(longestCommand - m_typed.size(), 0);
             m_typed.append(p, std::min<qsizetype>(run - p, room));
             p = run;
