@@ -1,13 +1,12 @@
 #include "CaptureFile.h"
 
 #include "PcapngWriter.h"
+#include "UncachedAppend.h"
 
 #include <QFile>
 
 #include <cerrno>
 #include <chrono>
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace {
 
@@ -56,16 +55,15 @@ qint64 CaptureFile::microsecondsNow() {
 }
 
 void CaptureFile::writeUntilStopped(const QStringList& portNames) {
-    const int fd = ::open(QFile::encodeName(m_fileName).constData(),
-                          O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) {
+    UncachedAppend file;
+    if (!file.open(m_fileName)) {
         fail(qt_error_string(errno));
         return;
     }
     PcapngWriter writer;
     for (const QString& name : portNames)
         writer.addInterface(name);
-    bool writing = writeBlocks(fd, writer.blocks());
+    bool writing = writeBlocks(file, writer.blocks());
     writer.clearBlocks();
     while (writing) {
         std::vector<CaptureEntry> entries;
@@ -78,30 +76,20 @@ void CaptureFile::writeUntilStopped(const QStringList& portNames) {
         }
         for (const CaptureEntry& entry : entries)
             addEntry(writer, entry);
-        writing = writeBlocks(fd, writer.blocks()) && !stopping;
+        writing = writeBlocks(file, writer.blocks()) && !stopping;
         writer.clearBlocks();
     }
-    ::close(fd);
 }
 
-bool CaptureFile::writeBlocks(int fd, const QByteArray& blocks) {
+bool CaptureFile::writeBlocks(UncachedAppend& file, const QByteArray& blocks) {
     const qint64 whole = m_bytesWritten;
-    qsizetype written = 0;
-    while (written < blocks.size()) {
-        const ssize_t n =
-            ::write(fd, blocks.constData() + written, size_t(blocks.size() - written));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0) {
-            fail(qt_error_string(errno));
-            // A block cut short would make readers reject the file there.
-            if (written > 0 && ::ftruncate(fd, whole) == 0)
-                m_bytesWritten = whole;
-            return false;
-        }
-        written += n;
-        m_bytesWritten += n;
+    if (!file.append(blocks.constData(), blocks.size())) {
+        fail(qt_error_string(errno));
+        // A block cut short would make readers reject the file there.
+        file.cutTo(whole);
+        return false;
     }
+    m_bytesWritten += blocks.size();
     return true;
 }
 

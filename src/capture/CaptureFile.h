@@ -12,6 +12,8 @@
 #include <thread>
 #include <vector>
 
+class UncachedAppend;
+
 // A capture file being written: entries appended from the caller's thread are written as whole
 // pcapng blocks by a thread of its own at least every 100 ms, so a program killed at any moment
 // leaves a file that opens with all it had written. The first failure to create or write the file
@@ -44,7 +46,7 @@ private:
     void writeUntilStopped(const QStringList& portNames);
     // Writes the blocks whole; false, with the failure reported and what went in of them taken
     // back out, where the file refused them.
-    bool writeBlocks(int fd, const QByteArray& blocks);
+    bool writeBlocks(UncachedAppend& file, const QByteArray& blocks);
     void fail(const QString& reason);
 
     const QString m_fileName;

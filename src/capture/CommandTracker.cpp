@@ -3,6 +3,9 @@
 #include "text/AnsiCodePage.h"
 #include "text/ModemResult.h"
 
+#include <algorithm>
+#include <cstring>
+
 namespace {
 
 // A modem keeps a command line of about this length at most.
@@ -12,7 +15,15 @@ constexpr qsizetype longestCommand = 256;
 
 QStringList CommandTracker::written(const QByteArray& bytes, qint64 time) {
     QStringList remarks;
-    for (const char c : bytes) {
+    const char* p = bytes.constData();
+    const char* const end = p + bytes.size();
+    // The next of each character that means something, found once (many bytes at a time) and
+    // kept until passed.
+    const char* cr = nullptr;
+    const char* backspace = nullptr;
+    const char* slash = nullptr;
+    while (p < end) {
+        const char c = *p;
         if (c == '\r') {
             if (m_typed.startsWith("AT") || m_typed.startsWith("at"))
                 remarks << start(m_typed, time);
@@ -24,9 +35,24 @@ QStringList CommandTracker::written(const QByteArray& bytes, qint64 time) {
             m_typed.clear();
         } else if (m_typed.isEmpty() && (c == ' ' || c == '\n')) {
             // The LF of a CR LF end, or spaces before the command.
-        } else if (m_typed.size() < longestCommand) {
-            m_typed.append(c);
+        } else {
+            // Ordinary characters up to the next that means something are taken as one run: a
+            // relay writes megabytes at a time, almost all past the longest command.
+            const auto nextOf = [&](const char*& kept, char wanted) {
+                if (!kept || kept <= p) {
+                    const void* found = std::memchr(p + 1, wanted, size_t(end - p - 1));
+                    kept = found ? static_cast<const char*>(found) : end;
+                }
+                return kept;
+            };
+            const char* run =
+                std::min({nextOf(cr, '\r'), nextOf(backspace, '\b'), nextOf(slash, '/')});
+            const qsizetype room = std::max<qsizetype>(longestCommand - m_typed.size(), 0);
+            m_typed.append(p, std::min<qsizetype>(run - p, room));
+            p = run;
+            continue;
         }
+        ++p;
     }
     return remarks;
 }

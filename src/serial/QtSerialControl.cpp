@@ -9,6 +9,7 @@
 
 #include <QFileInfo>
 
+#include <algorithm>
 #include <utility>
 
 #ifdef Q_OS_UNIX
@@ -123,6 +124,8 @@ void QtSerialControl::close() {
     if (m_port.isOpen())
         m_port.close();
     m_port.clearError();
+    for (QByteArray& inbox : m_inboxes)
+        inbox = QByteArray();
 }
 
 QString QtSerialControl::applyLine(const LineSettings& s) {
@@ -238,8 +241,18 @@ QByteArray QtSerialControl::readBytes() {
 }
 
 QByteArray QtSerialControl::takeFromPort() {
-    const QByteArray raw = m_port.readAll();
-    return m_parityMarking ? m_parityMarks.decode(raw) : raw;
+    const qint64 available = m_port.bytesAvailable();
+    if (available <= 0)
+        return {};
+    const auto unshared = [](const QByteArray& b) {
+        return b.isNull() || b.isDetached();
+    };
+    QByteArray* inbox = unshared(m_inboxes[0]) ? &m_inboxes[0] : &m_inboxes[1];
+    if (!unshared(*inbox))
+        *inbox = QByteArray();
+    inbox->resize(available);
+    inbox->resize(std::max<qint64>(m_port.read(inbox->data(), available), 0));
+    return m_parityMarking ? m_parityMarks.decode(*inbox) : *inbox;
 }
 
 void QtSerialControl::onError(QSerialPort::SerialPortError error) {

@@ -58,6 +58,10 @@ private:
     mutable QSerialPort m_port;
     // What was received before the device went away, kept for the next Input.
     QByteArray m_unread;
+    // What readBytes returns is read into one of these, kept from one read to the next: a fresh
+    // buffer of megabytes each time is fresh memory for the system to fault in. There are two
+    // because the one read before may still be on its way out of the other port.
+    QByteArray m_inboxes[2];
     QTimer m_lineWatch;
     ModemLineWait m_lineWait;
     // Counts the openings, so that what a wait reports late is dropped after a close.

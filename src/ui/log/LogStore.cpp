@@ -34,6 +34,7 @@ std::unique_ptr<LogStore> LogStore::create(const QString& folder) {
     store->m_lines.setFileTemplate(QDir(folder).filePath(QStringLiteral("log-XXXXXX.lines")));
     if (!store->m_text.open() || !store->m_lines.open())
         return nullptr;
+    store->m_textEnd.open(store->m_text.fileName());
     return store;
 }
 
@@ -54,6 +55,11 @@ void LogStore::forgetTextBlocks(qint64 from, qint64 to) {
 
 bool LogStore::writeText(qint64 at, const char* data, qint64 size) {
     forgetTextBlocks(at, at + size);
+    if (m_textEnd.isOpen() && at == m_textEnd.end() && m_textEnd.append(data, size))
+        return true;
+    // Text written anywhere but the end (over text given up), or refused there, goes through
+    // the cache from then on.
+    m_textEnd.close();
     return writeAt(m_text, at, data, size);
 }
 

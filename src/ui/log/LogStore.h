@@ -1,5 +1,7 @@
 #pragma once
 
+#include "capture/UncachedAppend.h"
+
 #include <QByteArray>
 #include <QCache>
 #include <QList>
@@ -49,6 +51,8 @@ private:
     void forgetTextBlocks(qint64 from, qint64 to);
 
     QTemporaryFile m_text;
+    // The text's appends while they all go to its end.
+    UncachedAppend m_textEnd;
     QTemporaryFile m_lines;
     qint64 m_firstLine = 0;
     qint64 m_endLine = 0;

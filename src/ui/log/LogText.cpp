@@ -98,9 +98,14 @@ qint64 LogText::nextPossibleStart(qint64 offset, qint64 previousStart) const {
     const qint64 longest = std::max(offset + 1, previousStart + kMaxLineLength);
     const char* p = m_bytes.constData() + (offset - m_base);
     const char* end = m_bytes.constData() + (std::min(longest, size() + 1) - 1 - m_base);
-    while (p < end && *p != '\n' && *p != '\r')
-        ++p;
-    return p - m_bytes.constData() + m_base + 1;
+    if (p >= end)
+        return offset + 1;
+    // memchr runs many bytes at a time: a hex log is long lines of ordinary characters.
+    if (const void* lf = std::memchr(p, '\n', size_t(end - p)))
+        end = static_cast<const char*>(lf);
+    if (const void* cr = std::memchr(p, '\r', size_t(end - p)))
+        end = static_cast<const char*>(cr);
+    return end - m_bytes.constData() + m_base + 1;
 }
 
 void LogText::reserveBytes(qint64 total) {
