@@ -20,6 +20,7 @@ QtSerialControl::QtSerialControl(QObject* parent) : SerialControlBase(parent), m
     m_lineWatch.setInterval(kLineWatchMs);
     connect(&m_lineWatch, &QTimer::timeout, this, &QtSerialControl::watchLines);
     connect(&m_port, &QSerialPort::errorOccurred, this, &QtSerialControl::onError);
+    connect(&m_port, &QSerialPort::readyRead, this, &QtSerialControl::takeWhatArrived);
 }
 
 QtSerialControl::~QtSerialControl() {
@@ -62,10 +63,12 @@ void QtSerialControl::setHandshaking(qint32 mode) {
 void QtSerialControl::setPortOpen(bool open) {
     if (open == PortOpen())
         return;
-    if (open)
+    if (open) {
         this->open();
-    else
+    } else {
         close();
+        m_unread.clear();
+    }
 }
 
 void QtSerialControl::open() {
@@ -80,9 +83,9 @@ void QtSerialControl::open() {
     m_port.setParity(QSerialPort::NoParity);
     m_port.setStopBits(QSerialPort::OneStop);
     m_port.setFlowControl(QSerialPort::NoFlowControl);
-    // Past this, what the device sends waits in the system until it is read (a device with flow
-    // control is then held back), rather than piling up without end.
-    m_port.setReadBufferSize(kReadBufferBytes);
+    // Past kReadBufferBytes, what the device sends waits in the system until it is read (a
+    // device with flow control is then held back), rather than piling up without end.
+    m_port.setReadBufferSize(kPortBufferBytes);
     if (!m_port.open(QIODevice::ReadWrite)) {
         const QString reason =
             openFailureReason(m_port.error(), m_port.errorString(), deviceHolder(device));
@@ -235,6 +238,11 @@ QByteArray QtSerialControl::readBytes() {
     if (PortOpen())
         received += takeFromPort();
     return received;
+}
+
+void QtSerialControl::takeWhatArrived() {
+    if (m_unread.size() < kReadBufferBytes)
+        m_unread += takeFromPort();
 }
 
 QByteArray QtSerialControl::takeFromPort() {

@@ -36,6 +36,10 @@ public:
     static constexpr int kLineWatchMs = 20;
     // What is held of what the device sent until it is read: 100 ms at 40 MB/s.
     static constexpr qint64 kReadBufferBytes = 4 * 1024 * 1024;
+    // What the port itself holds before it is moved on: QSerialPort keeps every read from the
+    // device in a block of 32 KB however little it got (a pty gives 4 KB at most), so a full
+    // buffer of 4 MB cost 32 MB.
+    static constexpr qint64 kPortBufferBytes = 64 * 1024;
 
 private:
     void open();
@@ -46,6 +50,7 @@ private:
     void applyOutputLines() override;
     void markParityErrors(bool on);
     QByteArray takeFromPort();
+    void takeWhatArrived();
     void onError(QSerialPort::SerialPortError error);
     // Whether an error means the device has gone (hung up), rather than a passing refusal.
     bool deviceGone() const;
@@ -56,7 +61,8 @@ private:
     void watchLines();
 
     mutable QSerialPort m_port;
-    // What was received before the device went away, kept for the next Input.
+    // What was received and not yet taken, kept for the next Input even when the device went
+    // away since.
     QByteArray m_unread;
     QTimer m_lineWatch;
     ModemLineWait m_lineWait;
