@@ -11,8 +11,8 @@
 
 namespace {
 
-qint64 statusKilobytes(const QByteArray& field) {
-    QFile status(QStringLiteral("/proc/self/status"));
+qint64 statusKilobytes(const QString& process, const QByteArray& field) {
+    QFile status(QStringLiteral("/proc/%1/status").arg(process));
     if (!status.open(QIODevice::ReadOnly))
         return -1;
     for (const QByteArray& line : status.readAll().split('\n')) {
@@ -31,11 +31,19 @@ double seconds(const timeval& t) {
 namespace usage {
 
 qint64 residentBytes() {
-    return statusKilobytes("VmRSS") * 1024;
+    return statusKilobytes(QStringLiteral("self"), "VmRSS") * 1024;
 }
 
 qint64 peakResidentBytes() {
-    return statusKilobytes("VmHWM") * 1024;
+    return statusKilobytes(QStringLiteral("self"), "VmHWM") * 1024;
+}
+
+qint64 residentBytesOf(qint64 pid) {
+    return statusKilobytes(QString::number(pid), "VmRSS") * 1024;
+}
+
+qint64 peakResidentBytesOf(qint64 pid) {
+    return statusKilobytes(QString::number(pid), "VmHWM") * 1024;
 }
 
 double processCpuSeconds() {

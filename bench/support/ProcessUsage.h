@@ -8,6 +8,9 @@ namespace usage {
 // This process's resident memory now, and the most it has held (VmRSS and VmHWM).
 qint64 residentBytes();
 qint64 peakResidentBytes();
+// The same of another process; negative once it has gone.
+qint64 residentBytesOf(qint64 pid);
+qint64 peakResidentBytesOf(qint64 pid);
 
 // CPU time, user and system together, in seconds.
 double processCpuSeconds();

@@ -2,6 +2,7 @@
 
 #include "DeviceInfo.h"
 #include "DeviceSettingsCheck.h"
+#include "FreedMemory.h"
 #include "ModemLines.h"
 #include "OpenFailure.h"
 #include "PortDevice.h"
@@ -242,8 +243,21 @@ QByteArray QtSerialControl::readBytes() {
 
 QByteArray QtSerialControl::takeFromPort() {
     const qint64 available = m_port.bytesAvailable();
-    if (available <= 0)
-        return {};
+    if (available < kStreamBytes) {
+        // A stream that has ended gives back what it took: the kept buffers, and the port's own
+        // blocks of 32 KB around each small read of the device, freed by now but still resident.
+        if (m_streaming) {
+            m_streaming = false;
+            for (QByteArray& inbox : m_inboxes)
+                inbox = QByteArray();
+            giveFreedMemoryBack();
+        }
+        if (available <= 0)
+            return {};
+        const QByteArray raw = m_port.read(available);
+        return m_parityMarking ? m_parityMarks.decode(raw) : raw;
+    }
+    m_streaming = true;
     const auto unshared = [](const QByteArray& b) {
         return b.isNull() || b.isDetached();
     };

@@ -36,6 +36,8 @@ public:
     static constexpr int kLineWatchMs = 20;
     // What is held of what the device sent until it is read: 100 ms at 40 MB/s.
     static constexpr qint64 kReadBufferBytes = 4 * 1024 * 1024;
+    // A read this large keeps its buffers for the next; a smaller one gives them back.
+    static constexpr qint64 kStreamBytes = 256 * 1024;
 
 private:
     void open();
@@ -62,6 +64,8 @@ private:
     // buffer of megabytes each time is fresh memory for the system to fault in. There are two
     // because the one read before may still be on its way out of the other port.
     QByteArray m_inboxes[2];
+    // Whether the last read was of a stream: kStreamBytes or more.
+    bool m_streaming = false;
     QTimer m_lineWatch;
     ModemLineWait m_lineWait;
     // Counts the openings, so that what a wait reports late is dropped after a close.

@@ -72,9 +72,12 @@ void Clock::runDue(qint64 until) {
         if (!m_real)
             m_handTime = std::max(m_handTime, t->m_due);
         t->m_due += t->m_interval;
+        const bool onMarks = m_real && t->m_interval % tickMarks::kEveryMs == 0;
+        // A tick missed is not made up; a timer on the marks takes the last mark of the interval
+        // from now, not the one after it, or a tick that overran would cost it a whole tick more.
         if (t->m_due <= now())
-            t->m_due = now() + t->m_interval;
-        if (m_real && t->m_interval % tickMarks::kEveryMs == 0)
+            t->m_due = now() + t->m_interval - (onMarks ? tickMarks::kEveryMs - 1 : 0);
+        if (onMarks)
             t->m_due = monotonicToClock(tickMarks::atOrAfter(clockToMonotonic(t->m_due)));
         t->m_running = true;
         // Other timers keep running while this handler waits in a message box.

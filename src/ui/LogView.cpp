@@ -3,6 +3,7 @@
 #include "Colours.h"
 #include "log/LogAccessible.h"
 #include "log/LogScrollBar.h"
+#include "serial/FreedMemory.h"
 #include "text/AnsiCodePage.h"
 
 #include <QAccessible>
@@ -13,10 +14,6 @@
 #include <QTextLayout>
 
 #include <cmath>
-
-#ifdef __GLIBC__
-#include <malloc.h>
-#endif
 
 namespace {
 
@@ -120,11 +117,7 @@ void LogView::clear() {
     clearHighlights();
     updateScrollRange();
     setSelection(0, 0);
-    // What the log held is free but glibc keeps it from the system while it lies below its
-    // trim threshold or below other allocations.
-#ifdef __GLIBC__
-    malloc_trim(0);
-#endif
+    giveFreedMemoryBack();
     emit changed(0, 0);
 }
 

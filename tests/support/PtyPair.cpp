@@ -12,6 +12,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -51,6 +52,11 @@ bool PtyPair::write(const QByteArray& bytes) {
         ::poll(&p, 1, 100);
     }
     return true;
+}
+
+qsizetype PtyPair::unreadByProgram() const {
+    int waiting = 0;
+    return ::ioctl(m_slave, FIONREAD, &waiting) == 0 ? waiting : 0;
 }
 
 void PtyPair::drain() {

@@ -21,6 +21,8 @@ public:
 
     // Writes everything, waiting for room as needed; false when the pty went away.
     bool write(const QByteArray& bytes);
+    // Bytes written here that the program has not read yet.
+    qsizetype unreadByProgram() const;
     // Discards whatever the program has written so far.
     void drain();
     // Reads until `count` bytes came or `timeoutMs` passed.

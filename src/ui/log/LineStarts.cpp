@@ -76,7 +76,8 @@ void LineStarts::shift(qint64 delta) {
 }
 
 void LineStarts::clear() {
-    m_blockStarts = {};
-    m_steps = {};
+    // Assigning {} would keep the vectors' memory; fresh ones give it back.
+    m_blockStarts = std::vector<qint64>();
+    m_steps = std::vector<quint16>();
     m_last = 0;
 }

@@ -1,0 +1,11 @@
+#include "FreedMemory.h"
+
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
+void giveFreedMemoryBack() {
+#ifdef __GLIBC__
+    malloc_trim(0);
+#endif
+}
