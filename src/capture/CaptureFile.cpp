@@ -1,36 +1,27 @@
 #include "CaptureFile.h"
 
-#include "PcapngWriter.h"
 #include "UncachedAppend.h"
 
 #include <QFile>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <utility>
 
 namespace {
 
 constexpr auto writePeriod = std::chrono::milliseconds(100);
 // Readers refuse packets past 256 KiB; longer runs of bytes go in as several packets.
-constexpr int longestPacketData = 65536;
-
-void addEntry(PcapngWriter& writer, const CaptureEntry& entry) {
-    int offset = 0;
-    do {
-        const QByteArray part = entry.bytes.mid(offset, longestPacketData);
-        writer.addPacket(
-            entry.port, entry.microsecondsSinceEpoch,
-            RtacSerial::packet(entry.microsecondsSinceEpoch, entry.event, entry.lines, part),
-            offset == 0 ? entry.comment : QString());
-        offset += longestPacketData;
-    } while (offset < entry.bytes.size());
-}
+constexpr qsizetype longestPacketData = 65536;
 
 } // namespace
 
 CaptureFile::CaptureFile(const QString& fileName, const QStringList& portNames, QObject* parent)
     : QObject(parent), m_fileName(fileName) {
-    m_writer = std::thread([this, portNames] { writeUntilStopped(portNames); });
+    for (const QString& name : portNames)
+        m_pcapng.addInterface(name);
+    m_writer = std::thread([this] { writeUntilStopped(); });
 }
 
 CaptureFile::~CaptureFile() {
@@ -45,8 +36,20 @@ CaptureFile::~CaptureFile() {
 void CaptureFile::append(CaptureEntry entry) {
     if (m_failed)
         return;
+    // The packets are built here, so that the entry's bytes are let go of at once: a port's
+    // read buffer still shared at its next read would be made anew, fresh pages all through.
+    const RtacSerial::Header header =
+        RtacSerial::header(entry.microsecondsSinceEpoch, entry.event, entry.lines);
+    const QByteArrayView bytes(entry.bytes);
     std::lock_guard<std::mutex> lock(m_mutex);
-    m_queue.push_back(std::move(entry));
+    qsizetype offset = 0;
+    do {
+        m_pcapng.addPacket(entry.port, entry.microsecondsSinceEpoch,
+                           QByteArrayView(header.data(), qsizetype(header.size())),
+                           bytes.sliced(offset, std::min(longestPacketData, bytes.size() - offset)),
+                           offset == 0 ? entry.comment : QString());
+        offset += longestPacketData;
+    } while (offset < bytes.size());
 }
 
 qint64 CaptureFile::microsecondsNow() {
@@ -54,31 +57,24 @@ qint64 CaptureFile::microsecondsNow() {
     return duration_cast<microseconds>(system_clock::now().time_since_epoch()).count();
 }
 
-void CaptureFile::writeUntilStopped(const QStringList& portNames) {
+void CaptureFile::writeUntilStopped() {
     UncachedAppend file;
     if (!file.open(m_fileName)) {
         fail(qt_error_string(errno));
         return;
     }
-    PcapngWriter writer;
-    for (const QString& name : portNames)
-        writer.addInterface(name);
-    bool writing = writeBlocks(file, writer.blocks());
-    writer.clearBlocks();
-    while (writing) {
-        std::vector<CaptureEntry> entries;
-        bool stopping = false;
+    QByteArray blocks;
+    bool waiting = false; // the file's first blocks go at once
+    bool stopping = false;
+    do {
         {
             std::unique_lock<std::mutex> lock(m_mutex);
-            m_wake.wait_for(lock, writePeriod, [this] { return m_stopping; });
-            entries.swap(m_queue);
+            if (std::exchange(waiting, true))
+                m_wake.wait_for(lock, writePeriod, [this] { return m_stopping; });
+            m_pcapng.swapBlocks(blocks);
             stopping = m_stopping;
         }
-        for (const CaptureEntry& entry : entries)
-            addEntry(writer, entry);
-        writing = writeBlocks(file, writer.blocks()) && !stopping;
-        writer.clearBlocks();
-    }
+    } while (writeBlocks(file, blocks) && !stopping);
 }
 
 bool CaptureFile::writeBlocks(UncachedAppend& file, const QByteArray& blocks) {
@@ -97,7 +93,7 @@ void CaptureFile::fail(const QString& reason) {
     m_failed = true;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        m_queue.clear();
+        m_pcapng.clearBlocks();
     }
     QMetaObject::invokeMethod(
         this, [this, reason] { emit failed(m_fileName, reason); }, Qt::QueuedConnection);

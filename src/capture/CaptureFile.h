@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CaptureEntry.h"
+#include "PcapngWriter.h"
 
 #include <QObject>
 #include <QString>
@@ -10,7 +11,6 @@
 #include <condition_variable>
 #include <mutex>
 #include <thread>
-#include <vector>
 
 class UncachedAppend;
 
@@ -28,8 +28,8 @@ public:
     ~CaptureFile() override;
 
     QString fileName() const { return m_fileName; }
-    // Queues the entry for writing; does nothing once the capture has failed. Never waits on
-    // the disk.
+    // Adds the entry to the blocks to be written; does nothing once the capture has failed.
+    // Never waits on the disk.
     void append(CaptureEntry entry);
     // Whether the capture has ended on a failure.
     bool hasFailed() const { return m_failed; }
@@ -43,7 +43,7 @@ signals:
     void failed(const QString& fileName, const QString& reason);
 
 private:
-    void writeUntilStopped(const QStringList& portNames);
+    void writeUntilStopped();
     // Writes the blocks whole; false, with the failure reported and what went in of them taken
     // back out, where the file refused them.
     bool writeBlocks(UncachedAppend& file, const QByteArray& blocks);
@@ -52,8 +52,8 @@ private:
     const QString m_fileName;
     std::mutex m_mutex;
     std::condition_variable m_wake;
-    std::vector<CaptureEntry> m_queue; // guarded by m_mutex
-    bool m_stopping = false;           // guarded by m_mutex
+    PcapngWriter m_pcapng;   // guarded by m_mutex: the blocks not yet handed to the file
+    bool m_stopping = false; // guarded by m_mutex
     std::atomic<bool> m_failed{false};
     std::atomic<qint64> m_bytesWritten{0};
     std::thread m_writer;

@@ -27,12 +27,13 @@ QStringList CommandTracker::written(const QByteArray& bytes, qint64 time) {
         if (c == '\r') {
             if (m_typed.startsWith("AT") || m_typed.startsWith("at"))
                 remarks << start(m_typed, time);
-            m_typed.clear();
+            // Kept allocated: random data ends a line every few hundred bytes.
+            m_typed.resize(0);
         } else if (c == '\b') {
             m_typed.chop(1);
         } else if (c == '/' && (m_typed == "A" || m_typed == "a")) {
             remarks << start(m_typed + c, time);
-            m_typed.clear();
+            m_typed.resize(0);
         } else if (m_typed.isEmpty() && (c == ' ' || c == '\n')) {
             // The LF of a CR LF end, or spaces before the command.
         } else {

@@ -5,6 +5,8 @@
 
 #include <QtEndian>
 
+#include <cstring>
+
 namespace {
 
 using namespace Pcapng;
@@ -75,19 +77,45 @@ int PcapngWriter::addInterface(const QString& name) {
 
 void PcapngWriter::addPacket(int interface, qint64 microsecondsSinceEpoch, const QByteArray& data,
                              const QString& comment) {
-    QByteArray body;
-    append32(body, quint32(interface));
-    append32(body, quint32(quint64(microsecondsSinceEpoch) >> 32));
-    append32(body, quint32(quint64(microsecondsSinceEpoch)));
-    append32(body, quint32(data.size()));
-    append32(body, quint32(data.size()));
-    body += data;
-    padTo32Bits(body);
+    addPacket(interface, microsecondsSinceEpoch, {}, data, comment);
+}
+
+void PcapngWriter::addPacket(int interface, qint64 microsecondsSinceEpoch, QByteArrayView header,
+                             QByteArrayView data, const QString& comment) {
+    QByteArray options;
     if (!comment.isEmpty()) {
-        appendOption(body, commentOption, optionText(comment));
-        appendEndOfOptions(body);
+        appendOption(options, commentOption, optionText(comment));
+        appendEndOfOptions(options);
     }
-    addBlock(enhancedPacketBlock, body);
+    const qsizetype captured = header.size() + data.size();
+    const qsizetype padding = (4 - captured % 4) % 4;
+    const quint32 total = quint32(blockFraming + 20 + captured + padding + options.size());
+    // Built in place: a busy capture's bytes are copied once, into the block.
+    const qsizetype start = m_blocks.size();
+    m_blocks.resize(start + qsizetype(total));
+    char* out = m_blocks.data() + start;
+    const auto put32 = [&out](quint32 value) {
+        qToLittleEndian(value, out);
+        out += 4;
+    };
+    const auto put = [&out](QByteArrayView bytes) {
+        if (!bytes.isEmpty())
+            std::memcpy(out, bytes.data(), size_t(bytes.size()));
+        out += bytes.size();
+    };
+    put32(enhancedPacketBlock);
+    put32(total);
+    put32(quint32(interface));
+    put32(quint32(quint64(microsecondsSinceEpoch) >> 32));
+    put32(quint32(quint64(microsecondsSinceEpoch)));
+    put32(quint32(captured));
+    put32(quint32(captured));
+    put(header);
+    put(data);
+    std::memset(out, 0, size_t(padding));
+    out += padding;
+    put(options);
+    put32(total);
 }
 
 void PcapngWriter::addBlock(quint32 type, const QByteArray& body) {

@@ -10,15 +10,20 @@ quint8 lineState(const LineSnapshot& inputs, bool rts, bool dtr) {
            (inputs.ri ? Line::ring : 0);
 }
 
+Header header(qint64 microsecondsSinceEpoch, Event event, quint8 lines) {
+    Header out{};
+    auto* bytes = reinterpret_cast<uchar*>(out.data());
+    qToBigEndian(quint32(microsecondsSinceEpoch / 1000000), bytes);
+    qToBigEndian(quint32(microsecondsSinceEpoch % 1000000), bytes + 4);
+    bytes[eventOffset] = uchar(event);
+    bytes[linesOffset] = lines;
+    return out;
+}
+
 QByteArray packet(qint64 microsecondsSinceEpoch, Event event, quint8 lines,
                   const QByteArray& bytes) {
-    QByteArray out(headerLength, '\0');
-    auto* header = reinterpret_cast<uchar*>(out.data());
-    qToBigEndian(quint32(microsecondsSinceEpoch / 1000000), header);
-    qToBigEndian(quint32(microsecondsSinceEpoch % 1000000), header + 4);
-    header[eventOffset] = uchar(event);
-    header[linesOffset] = lines;
-    return out + bytes;
+    const Header head = header(microsecondsSinceEpoch, event, lines);
+    return QByteArray(head.data(), headerLength) + bytes;
 }
 
 bool readPacket(const QByteArray& packet, Event& event, quint8& lines, QByteArray& bytes) {

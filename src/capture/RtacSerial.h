@@ -5,6 +5,8 @@
 #include <QByteArray>
 #include <QtGlobal>
 
+#include <array>
+
 // The serial line record readers know as link type 250: every packet starts with a 12-byte
 // header (the time, what happened, the control lines at that moment, two reserved bytes) and
 // carries the bytes of the line, if any, after it.
@@ -41,6 +43,11 @@ constexpr quint8 ring = 0x20;
 
 // The state byte of a port's lines: the inputs as read, RTS and DTR as the port drives them.
 quint8 lineState(const LineSnapshot& inputs, bool rts, bool dtr);
+
+using Header = std::array<char, headerLength>;
+
+// The header alone, for a packet whose bytes follow it in place.
+Header header(qint64 microsecondsSinceEpoch, Event event, quint8 lines);
 
 // The header followed by the bytes: the time (seconds and microseconds since 1970, big-endian),
 // the event, the control lines, and the reserved footer left zero.
