@@ -122,11 +122,23 @@ bool LogText::replace(qint64 position, qint64 removed, const QByteArray& inserte
         m_bytes.append(inserted.constData(), inserted.size());
     else
         m_bytes.replace(position - m_base, removed, inserted);
+    findLineStarts(position, removed, inserted.size());
+    return true;
+}
 
+void LogText::append(qint64 size, const std::function<void(char*)>& fill) {
+    const qint64 position = this->size();
+    reserveBytes(m_bytes.size() + size);
+    m_bytes.resize(m_bytes.size() + size);
+    fill(m_bytes.data() + (position - m_base));
+    findLineStarts(position, 0, size);
+}
+
+void LogText::findLineStarts(qint64 position, qint64 removed, qint64 insertedSize) {
     // A line start depends only on the bytes either side of it and on the start before it, so
     // the starts from the edit on are found again until they meet an old start beyond the edit.
-    const qint64 delta = inserted.size() - removed;
-    const qint64 editEnd = position + inserted.size();
+    const qint64 delta = insertedSize - removed;
+    const qint64 editEnd = position + insertedSize;
     const qint64 from = std::max<qint64>(position, 1);
     const qsizetype firstChanged = m_lineStarts.countBefore(from);
     qsizetype survivor = m_lineStarts.countUpTo(position + removed);
@@ -159,7 +171,6 @@ bool LogText::replace(qint64 position, qint64 removed, const QByteArray& inserte
     for (const qint64 start : after)
         m_lineStarts.append(start + delta);
     storeIfLong();
-    return true;
 }
 
 qint64 LogText::tailKept() const {
