@@ -178,7 +178,8 @@ qint64 LogText::tailKept() const {
 }
 
 void LogText::storeIfLong() {
-    const qint64 limit = m_base == 0 ? m_threshold : 2 * tailKept();
+    // Four tails, so that the tail moved to the front after a store is a third of what is stored.
+    const qint64 limit = m_base == 0 ? m_threshold : 4 * tailKept();
     if (m_bytes.size() <= limit || m_storeFailed)
         return;
     if (!m_store && !(m_store = LogStore::create(m_folder))) {
@@ -255,7 +256,7 @@ bool LogText::moveToStore(qint64 cut) {
     // streaming log's is a few tails long: its tail moves to the front, since a fresh buffer
     // would be new pages to fault in every few megabytes.
     const qint64 kept = m_bytes.size() - (cut - m_base);
-    if (m_bytes.capacity() > 4 * tailKept()) {
+    if (m_bytes.capacity() > 8 * tailKept()) {
         m_bytes = QByteArray(m_bytes.constData() + (cut - m_base), kept);
     } else {
         char* front = m_bytes.data();
