@@ -3,6 +3,8 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
+
 // What the terminal needs of the window for one channel: the controls it reads when it needs
 // them, what it shows, and the user's actions. The window implements it; tests use a fake.
 class ChannelView : public QObject {
@@ -27,6 +29,12 @@ public:
     // The log holds 8-bit text, one character of the character set per byte. Appending puts
     // the caret at the end, so that the newest text is in view; only clearLog shortens it.
     virtual void appendToLog(const QByteArray& bytes) = 0;
+    // The same for `size` bytes that `fill` writes; a log that can takes them without a copy.
+    virtual void writeToLog(qint64 size, const std::function<void(char*)>& fill) {
+        QByteArray bytes(size, Qt::Uninitialized);
+        fill(bytes.data());
+        appendToLog(bytes);
+    }
     virtual void moveLogCaretToEnd() = 0;
     virtual void clearLog() = 0;
     // The log's bytes as they are held, read a piece at a time: a long log is partly in files.

@@ -8,6 +8,8 @@
 #include "text/AnsiCodePage.h"
 #include "text/TextConversions.h"
 
+#include <algorithm>
+
 namespace {
 
 const QByteArray kCrLf = "\r\n";
@@ -39,25 +41,30 @@ QString channelPrefix(const TerminalChannel& ch) {
     return QStringLiteral("Terminal %1: ").arg(ch.number);
 }
 
-// What is logged after a header, made in a buffer kept between calls: the relay logs tens of
-// megabytes a second this way.
-const QByteArray& asLoggedAfter(QByteArray& line, const QByteArray& header, const QByteArray& data,
-                                bool hex, bool lineEnd) {
-    line.resize(0);
-    line.append(header);
-    if (hex)
-        appendHex(line, data);
-    else
-        line.append(data);
-    if (hex || lineEnd)
-        line.append(kCrLf);
-    return line;
-}
-
 // What received data looks like in a log: the bytes, or their hex form and a line end.
 QByteArray asLogged(const QByteArray& data, bool hex) {
+    if (!hex)
+        return data;
     QByteArray line;
-    return hex ? asLoggedAfter(line, {}, data, true, false) : data;
+    appendHex(line, data);
+    return line + kCrLf;
+}
+
+// What asLogged shows, after a header, written straight into the log: the relay logs tens of
+// megabytes a second this way.
+void logAfter(ChannelView& log, const QByteArray& header, const QByteArray& data, bool hex,
+              bool lineEnd) {
+    const bool ended = hex || lineEnd;
+    const qint64 size = header.size() + data.size() * (hex ? 3 : 1) + (ended ? kCrLf.size() : 0);
+    log.writeToLog(size, [&](char* out) {
+        out = std::copy(header.cbegin(), header.cend(), out);
+        if (hex)
+            out = writeHex(out, data.constData(), data.size());
+        else
+            out = std::copy(data.cbegin(), data.cend(), out);
+        if (ended)
+            std::copy(kCrLf.cbegin(), kCrLf.cend(), out);
+    });
 }
 
 } // namespace
@@ -152,11 +159,10 @@ void Terminal::logRelayed(TerminalChannel& from, const QByteArray& data) {
     const QByteArray header = kCrLf + "COM" + QByteArray::number(from.MSComm.CommPort()) + ": ";
     // Terminal 1's log shows both directions; Terminal 2's what port 2 received.
     if (from.number == 2) {
-        log1.appendToLog(asLoggedAfter(m_relayLogLine, header, data, hex1, false));
-        from.view.appendToLog(
-            asLoggedAfter(m_relayLogLine, {}, data, from.view.hexFormatChecked(), false));
+        logAfter(log1, header, data, hex1, false);
+        logAfter(from.view, {}, data, from.view.hexFormatChecked(), false);
     } else {
-        log1.appendToLog(asLoggedAfter(m_relayLogLine, header, data, hex1, true));
+        logAfter(log1, header, data, hex1, true);
     }
 }
 

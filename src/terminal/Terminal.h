@@ -98,7 +98,4 @@ private:
     DeviceWatch& m_devices;
     std::array<std::unique_ptr<TerminalChannel>, 2> m_channels;
     std::array<std::unique_ptr<ChannelScript>, 2> m_scripts;
-    // Where the relay makes the lines it logs; kept, so that a busy relay does not take fresh
-    // memory from the system on every tick.
-    QByteArray m_relayLogLine;
 };

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <string>
 
 namespace {
@@ -138,14 +139,29 @@ QByteArray StringToHEX(const QByteArray& bytes) {
 void appendHex(QByteArray& out, const QByteArray& bytes) {
     const qsizetype at = out.size();
     out.resize(at + bytes.size() * 3);
-    char* o = out.data() + at;
-    for (const char b : bytes) {
-        const auto k = static_cast<unsigned char>(b);
-        o[0] = ' ';
-        o[1] = kHexDigits[k >> 4];
-        o[2] = kHexDigits[k & 0xF];
-        o += 3;
+    writeHex(out.data() + at, bytes.constData(), bytes.size());
+}
+
+char* writeHex(char* out, const char* bytes, qsizetype size) {
+    // A byte's three characters as one word, stored four bytes at a time: the fourth is
+    // overwritten by the next byte's, and the last byte is written alone.
+    static const auto kSpacedHex = [] {
+        std::array<char[4], 256> table{};
+        for (int k = 0; k < 256; ++k) {
+            table[size_t(k)][0] = ' ';
+            table[size_t(k)][1] = kHexDigits[k >> 4];
+            table[size_t(k)][2] = kHexDigits[k & 0xF];
+        }
+        return table;
+    }();
+    const auto* in = reinterpret_cast<const unsigned char*>(bytes);
+    for (qsizetype i = 0; i + 1 < size; ++i, out += 3)
+        std::memcpy(out, kSpacedHex[in[i]], 4);
+    if (size > 0) {
+        std::memcpy(out, kSpacedHex[in[size - 1]], 3);
+        out += 3;
     }
+    return out;
 }
 
 QString StringToHEX_noSP(const QString& x) {

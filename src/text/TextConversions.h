@@ -16,6 +16,8 @@ QString StringToHEX(const QString& x);
 QByteArray StringToHEX(const QByteArray& bytes);
 // The same put at the end of a buffer, with no copy in between.
 void appendHex(QByteArray& out, const QByteArray& bytes);
+// The same written at `out`, which has room for 3 bytes a byte; returns the end of what it wrote.
+char* writeHex(char* out, const char* bytes, qsizetype size);
 
 // The same without the spaces ("4154" for "AT").
 QString StringToHEX_noSP(const QString& x);

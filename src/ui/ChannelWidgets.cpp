@@ -152,6 +152,10 @@ void ChannelWidgets::appendToLog(const QByteArray& bytes) {
     m_log->appendBytes(bytes);
 }
 
+void ChannelWidgets::writeToLog(qint64 size, const std::function<void(char*)>& fill) {
+    m_log->appendBytes(size, fill);
+}
+
 void ChannelWidgets::moveLogCaretToEnd() {
     m_log->moveCaretToEnd();
 }

@@ -42,6 +42,7 @@ public:
     void setFrameCaption(const QString& caption) override;
     void setInfoLine(const QString& text) override;
     void appendToLog(const QByteArray& bytes) override;
+    void writeToLog(qint64 size, const std::function<void(char*)>& fill) override;
     void moveLogCaretToEnd() override;
     void clearLog() override;
     void setCommandText(const QString& text) override;

@@ -14,6 +14,7 @@
 #include <QTextLayout>
 
 #include <cmath>
+#include <cstring>
 
 namespace {
 
@@ -62,16 +63,22 @@ QByteArray LogView::selectedBytes() const {
 }
 
 void LogView::appendBytes(const QByteArray& bytes) {
+    appendBytes(bytes.size(),
+                [&](char* out) { std::memcpy(out, bytes.constData(), size_t(bytes.size())); });
+}
+
+void LogView::appendBytes(qint64 size, const std::function<void(char*)>& fill) {
     qint64 end = m_text.size();
     // A CR at the end may be joined by the LF that comes now: the line before then changes too.
     const bool lastIsCr = end > 0 && m_text.at(end - 1) == '\r';
     forgetLayoutsFrom(m_text.lineCount() - (lastIsCr ? 2 : 1));
     const LogScrollBar::Batch scrolling(static_cast<LogScrollBar*>(verticalScrollBar()));
-    m_text.append(bytes);
+    m_text.append(size, fill);
     const qint64 dropped = followFrontShift();
     end -= dropped;
-    if (QAccessible::isActive() && !bytes.isEmpty())
-        notify(QAccessibleTextInsertEvent(this, int(end), ansi::decode(bytes)));
+    if (QAccessible::isActive() && size > 0)
+        notify(QAccessibleTextInsertEvent(this, int(end),
+                                          ansi::decode(m_text.slice(end, m_text.size()))));
     updateScrollRange();
     // The user is choosing text: new lines must not take it away.
     if (hasSelection() || m_dragging)

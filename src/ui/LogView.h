@@ -9,6 +9,7 @@
 #include <QTextLayout>
 
 #include <algorithm>
+#include <functional>
 #include <memory>
 
 // A channel's log: an editable text box for 8-bit text that stays small and quick however long
@@ -23,6 +24,8 @@ public:
     // Adds received bytes at the end and shows them with the caret at the end. While the user
     // holds a selection the caret, the selection and the view stay where they are.
     void appendBytes(const QByteArray& bytes);
+    // The same for `size` bytes that `fill` writes straight into the log.
+    void appendBytes(qint64 size, const std::function<void(char*)>& fill);
     void moveCaretToEnd();
     void clear();
 

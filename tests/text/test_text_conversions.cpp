@@ -55,7 +55,16 @@ void TextConversionsTest::hexForms() {
     QCOMPARE(logged.size(), 5 + 300000);
     QCOMPARE(logged.left(11), QByteArray("COM1: 30 31"));
     QCOMPARE(logged.right(6), QByteArray(" 38 39"));
-    QCOMPARE(logged.mid(5), StringToHEX(digits));
+    // Every byte value, and nothing written past the end.
+    QByteArray all(256, Qt::Uninitialized);
+    for (int k = 0; k < 256; ++k)
+        all[k] = char(k);
+    QByteArray written(3 * 256 + 1, '#');
+    QCOMPARE(writeHex(written.data(), all.constData(), all.size()), written.data() + 3 * 256);
+    QCOMPARE(written.back(), '#');
+    for (int k = 0; k < 256; ++k)
+        QCOMPARE(written.mid(3 * k, 3),
+                 ' ' + QByteArray::number(k, 16).toUpper().rightJustified(2, '0'));
     const QString plain = StringToHEX_noSP(QString::fromLatin1(digits));
     QCOMPARE(plain.size(), 200000);
     QCOMPARE(plain.mid(199996), QStringLiteral("3839"));

@@ -122,11 +122,23 @@ bool LogText::replace(qint64 position, qint64 removed, const QByteArray& inserte
         m_bytes.append(inserted.constData(), inserted.size());
     else
         m_bytes.replace(position - m_base, removed, inserted);
+    findLineStarts(position, removed, inserted.size());
+    return true;
+}
 
+void LogText::append(qint64 size, const std::function<void(char*)>& fill) {
+    const qint64 position = this->size();
+    reserveBytes(m_bytes.size() + size);
+    m_bytes.resize(m_bytes.size() + size);
+    fill(m_bytes.data() + (position - m_base));
+    findLineStarts(position, 0, size);
+}
+
+void LogText::findLineStarts(qint64 position, qint64 removed, qint64 insertedSize) {
     // A line start depends only on the bytes either side of it and on the start before it, so
     // the starts from the edit on are found again until they meet an old start beyond the edit.
-    const qint64 delta = inserted.size() - removed;
-    const qint64 editEnd = position + inserted.size();
+    const qint64 delta = insertedSize - removed;
+    const qint64 editEnd = position + insertedSize;
     const qint64 from = std::max<qint64>(position, 1);
     const qsizetype firstChanged = m_lineStarts.countBefore(from);
     qsizetype survivor = m_lineStarts.countUpTo(position + removed);
@@ -159,7 +171,6 @@ bool LogText::replace(qint64 position, qint64 removed, const QByteArray& inserte
     for (const qint64 start : after)
         m_lineStarts.append(start + delta);
     storeIfLong();
-    return true;
 }
 
 qint64 LogText::tailKept() const {
@@ -167,7 +178,8 @@ qint64 LogText::tailKept() const {
 }
 
 void LogText::storeIfLong() {
-    const qint64 limit = m_base == 0 ? m_threshold : 2 * tailKept();
+    // Four tails, so that the tail moved to the front after a store is a third of what is stored.
+    const qint64 limit = m_base == 0 ? m_threshold : 4 * tailKept();
     if (m_bytes.size() <= limit || m_storeFailed)
         return;
     if (!m_store && !(m_store = LogStore::create(m_folder))) {
@@ -244,7 +256,7 @@ bool LogText::moveToStore(qint64 cut) {
     // streaming log's is a few tails long: its tail moves to the front, since a fresh buffer
     // would be new pages to fault in every few megabytes.
     const qint64 kept = m_bytes.size() - (cut - m_base);
-    if (m_bytes.capacity() > 4 * tailKept()) {
+    if (m_bytes.capacity() > 8 * tailKept()) {
         m_bytes = QByteArray(m_bytes.constData() + (cut - m_base), kept);
     } else {
         char* front = m_bytes.data();

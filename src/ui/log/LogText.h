@@ -77,6 +77,8 @@ public:
     // false; appending always works.
     bool replace(qint64 position, qint64 removed, const QByteArray& inserted);
     void append(const QByteArray& inserted) { replace(size(), 0, inserted); }
+    // Appends `size` bytes that `fill` writes in place, with no copy in between.
+    void append(qint64 size, const std::function<void(char*)>& fill);
     void clear();
 
     // Caret steps, which take a CR LF pair as one character.
@@ -89,6 +91,7 @@ private:
     bool startsLine(qint64 offset, qint64 previousStart) const;
     qint64 nextPossibleStart(qint64 offset, qint64 previousStart) const;
     void reserveBytes(qint64 total);
+    void findLineStarts(qint64 position, qint64 removed, qint64 insertedSize);
     qint64 tailKept() const;
     void storeIfLong();
     void dropOldest(qint64 wanted, qint64 cut);
