@@ -127,7 +127,7 @@ int main(int argc, char** argv) {
     report.addNote(QStringLiteral(
         "The program runs in the benchmark's process on two ptys; a thread writes modem text "
         "into both masters at 1.5 MB/s each. The application object times every event the event "
-        "loop hands out; the poll loop's ticks are the timer events of the program's Clock. "
+        "loop hands out; the poll loop's ticks are the wake-ups of the program's Clock. "
         "Another thread posts a click on Terminal 1's or Terminal 2's Run every 250 ms; the time "
         "counted runs from the post until the channel's SendPending is 1. An event whose wall time "
         "is far above its CPU time was waiting for a core, not working."));

@@ -35,14 +35,15 @@ seconds_to_window() {
     start=$(date +%s.%N)
     (cd "$work/clone" && exec tools/run.sh) >"$work/run-$1.log" 2>&1 &
     run=$!
-    until xwininfo -root -tree 2>/dev/null | grep -q '("duplink" "Duplink")'; do
+    # The list is taken whole: grep -q would end the pipe early, which pipefail counts as failure.
+    until [[ $(xwininfo -root -tree 2>/dev/null) == *'("duplink" "Duplink")'* ]]; do
         if ! kill -0 "$run" 2>/dev/null || awk "BEGIN { exit !($(date +%s.%N) - $start > 600) }"; then
             echo failed
             kill -TERM "$run" 2>/dev/null
             wait "$run" 2>/dev/null
             return
         fi
-        sleep 0.05
+        sleep 0.2
     done
     end=$(date +%s.%N)
     kill -TERM "$run"

@@ -21,8 +21,11 @@ bool EventTiming::notify(QObject* receiver, QEvent* event) {
     if (m_depth > 0)
         return QApplication::notify(receiver, event);
     const QEvent::Type type = event->type();
-    const auto* address = reinterpret_cast<const char*>(receiver);
-    const bool tick = type == QEvent::Timer && address >= m_tickBegin && address < m_tickEnd &&
+    // The clock wakes by a timer, or by the notifier of a timer descriptor its timer owns.
+    const QObject* waker = type == QEvent::SockAct ? receiver->parent() : receiver;
+    const auto* address = reinterpret_cast<const char*>(waker);
+    const bool tick = (type == QEvent::Timer || type == QEvent::SockAct) &&
+                      address >= m_tickBegin && address < m_tickEnd &&
                       (!m_tickFilter || m_tickFilter());
     const bool paint = type == QEvent::UpdateRequest || type == QEvent::Paint;
     // The receiver may be gone once the event is handled.

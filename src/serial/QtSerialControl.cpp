@@ -246,7 +246,8 @@ QByteArray QtSerialControl::takeFromPort() {
     if (available < kStreamBytes) {
         // A stream that has ended gives back what it took: the kept buffers, and the port's own
         // blocks of 32 KB around each small read of the device, freed by now but still resident.
-        if (m_streaming) {
+        // Not while bytes still come: giving memory back walks the whole heap.
+        if (m_streaming && available <= 0) {
             m_streaming = false;
             for (QByteArray& inbox : m_inboxes)
                 inbox = QByteArray();

@@ -36,7 +36,7 @@ public:
     static constexpr int kLineWatchMs = 20;
     // What is held of what the device sent until it is read: 100 ms at 40 MB/s.
     static constexpr qint64 kReadBufferBytes = 4 * 1024 * 1024;
-    // A read this large keeps its buffers for the next; a smaller one gives them back.
+    // A read this large keeps its buffers for the next; they go back once the bytes stop.
     static constexpr qint64 kStreamBytes = 256 * 1024;
 
 private:
@@ -64,7 +64,7 @@ private:
     // buffer of megabytes each time is fresh memory for the system to fault in. There are two
     // because the one read before may still be on its way out of the other port.
     QByteArray m_inboxes[2];
-    // Whether the last read was of a stream: kStreamBytes or more.
+    // Whether a read of kStreamBytes or more came since the bytes last stopped.
     bool m_streaming = false;
     QTimer m_lineWatch;
     ModemLineWait m_lineWait;

@@ -29,7 +29,7 @@ TickMarkTimer::TickMarkTimer(QObject* parent) : QObject(parent) {
     m_fd = ::timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
     if (m_fd < 0)
         return;
-    m_notifier = std::make_unique<QSocketNotifier>(m_fd, QSocketNotifier::Read);
+    m_notifier = std::make_unique<QSocketNotifier>(m_fd, QSocketNotifier::Read, this);
     connect(m_notifier.get(), &QSocketNotifier::activated, this, [this] {
         quint64 expirations = 0;
         if (::read(m_fd, &expirations, sizeof expirations) == sizeof expirations)
