@@ -24,6 +24,7 @@ for _ in $(seq 50); do
     sleep 0.1
 done
 export DISPLAY=":$(cat "$work/display")"
+unset QT_QPA_PLATFORM
 export CCACHE_DIR="$work/ccache"
 export XDG_RUNTIME_DIR="$work/runtime"
 mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
