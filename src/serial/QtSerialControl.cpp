@@ -247,8 +247,8 @@ QByteArray QtSerialControl::takeFromPort() {
         // A stream that has ended gives back what it took: the kept buffers, and the port's own
         // blocks of 32 KB around each small read of the device, freed by now but still resident.
         // Not while bytes still come: giving memory back walks the whole heap.
-        if (m_streaming && available <= 0) {
-            m_streaming = false;
+        const bool streamed = !m_inboxes[0].isNull() || !m_inboxes[1].isNull();
+        if (streamed && available <= 0) {
             for (QByteArray& inbox : m_inboxes)
                 inbox = QByteArray();
             giveFreedMemoryBack();
@@ -258,7 +258,6 @@ QByteArray QtSerialControl::takeFromPort() {
         const QByteArray raw = m_port.read(available);
         return m_parityMarking ? m_parityMarks.decode(raw) : raw;
     }
-    m_streaming = true;
     const auto unshared = [](const QByteArray& b) {
         return b.isNull() || b.isDetached();
     };

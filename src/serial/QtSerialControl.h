@@ -62,10 +62,9 @@ private:
     QByteArray m_unread;
     // What readBytes returns is read into one of these, kept from one read to the next: a fresh
     // buffer of megabytes each time is fresh memory for the system to fault in. There are two
-    // because the one read before may still be on its way out of the other port.
+    // because the one read before may still be on its way out of the other port. They hold
+    // buffers only from a read of kStreamBytes or more until the bytes stop.
     QByteArray m_inboxes[2];
-    // Whether a read of kStreamBytes or more came since the bytes last stopped.
-    bool m_streaming = false;
     QTimer m_lineWatch;
     ModemLineWait m_lineWait;
     // Counts the openings, so that what a wait reports late is dropped after a close.
