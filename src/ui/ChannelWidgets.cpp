@@ -1,5 +1,6 @@
 #include "ChannelWidgets.h"
 
+#include "CachedGroupBox.h"
 #include "Captions.h"
 #include "ChannelLayout.h"
 #include "Colours.h"
@@ -79,7 +80,7 @@ ChannelWidgets::ChannelWidgets(const ChannelLayout& layout, QWidget* client)
     : ChannelView(client), m_number(layout.number) {
     buildFrame(layout, client);
     m_portPanel =
-        place<QGroupBox>(m_frame, layout.portPanel, QLatin1String(layout.portPanelCaption));
+        place<CachedGroupBox>(m_frame, layout.portPanel, QLatin1String(layout.portPanelCaption));
     // The port panel keeps the platform's own colours.
     paintBackground(m_portPanel, QApplication::palette().color(QPalette::Window));
     buildPortPanel(layout);
@@ -297,7 +298,7 @@ bool ChannelWidgets::commandKeyPressed(const QKeyEvent& key) {
 }
 
 void ChannelWidgets::buildFrame(const ChannelLayout& l, QWidget* client) {
-    m_frame = place<QGroupBox>(client, l.frame, QStringLiteral("Terminal"));
+    m_frame = place<CachedGroupBox>(client, l.frame, QStringLiteral("Terminal"));
     paintBackground(m_frame, m_number == 1 ? kTerminal1Background : kTerminal2Background);
     QWidget* f = m_frame;
 

@@ -1,5 +1,6 @@
 #include "Form1.h"
 
+#include "CachedGroupBox.h"
 #include "Captions.h"
 #include "ChannelLayout.h"
 #include "ChannelWidgets.h"
@@ -105,7 +106,7 @@ void Form1::buildMenu() {
 }
 
 void Form1::buildSettingsPanel(QWidget* client) {
-    m_settingsPanel = place<QGroupBox>(client, "Frame1", QRect(840, 0, 9240, 4110),
+    m_settingsPanel = place<CachedGroupBox>(client, "Frame1", QRect(840, 0, 9240, 4110),
                                        QStringLiteral("Настройки программы"));
     m_settingsPanel->setAutoFillBackground(true);
     m_folderCaption = place<QLabel>(m_settingsPanel, "Label1_0", QRect(180, 270, 3300, 240),

@@ -1,6 +1,7 @@
 #include "terminal/ChannelView.h"
 #include "terminal/PortSettings.h"
 #include "terminal/TransmitView.h"
+#include "ui/CachedGroupBox.h"
 #include "ui/Colours.h"
 #include "ui/Form1.h"
 #include "ui/Lamp.h"
@@ -36,6 +37,7 @@ private slots:
     void frontToBackOrder();
     void lampsAndLabelsAreReadableByAccessibilityTools();
     void captionsAndTitleFollowTheLanguage();
+    void framesDrawAsStockGroupBoxesThroughEveryChange();
     void onlyPicksAndClicksReachTheTerminal();
 
 private:
@@ -146,7 +148,7 @@ void WindowLayoutTest::initialStatesAndTheTransmitOptions() {
     QCOMPARE(find("Label9")->palette().color(QPalette::Window), QColor(255, 255, 192));
     QVERIFY(find("Frame6")->palette().color(QPalette::Window) != QColor(255, 255, 192));
 
-    // Menu bar in its design captions, left to right; "Настройки" is a command itself.
+    // Menu bar in its own captions, left to right; "Настройки" is a command itself.
     auto* setting = m_form->findChild<QAction*>("mnu_Setting");
     auto* languages = find<QMenu>("mnu_lanq");
     const QList<QAction*> bar = m_form->menuBar()->actions();
@@ -245,7 +247,7 @@ void WindowLayoutTest::captionsAndTitleFollowTheLanguage() {
         return w->property("text").toString();
     };
 
-    // Anything but English or Russian leaves the design captions and title as they are.
+    // Anything but English or Russian leaves the captions and title as built.
     m_form->Lang_Setting(7, day);
     QCOMPARE(m_form->windowTitle(), QStringLiteral("Amberfields"));
     QCOMPARE(caption("Frame2"), QStringLiteral("Terminal"));
@@ -270,6 +272,42 @@ void WindowLayoutTest::captionsAndTitleFollowTheLanguage() {
     // Texts that are the same in both languages stay.
     QCOMPARE(caption("Label4"), QStringLiteral("Transmit Port 2 to Port 1"));
     QCOMPARE(caption("Frame3"), QStringLiteral("Port1"));
+}
+
+void WindowLayoutTest::framesDrawAsStockGroupBoxesThroughEveryChange() {
+    // The frames keep their drawing between repaints; whatever changes, they look exactly as a
+    // stock group box would, never as they looked before.
+    CachedGroupBox kept(QStringLiteral("Terminal 1"));
+    QGroupBox stock(QStringLiteral("Terminal 1"));
+    const QList<std::function<void(QGroupBox&)>> changes = {
+        [](QGroupBox&) {},
+        [](QGroupBox& box) { box.setTitle(QStringLiteral("Terminal 1: U.S. Robotics 56K")); },
+        [](QGroupBox& box) { box.resize(box.width() + 40, box.height() - 20); },
+        [](QGroupBox& box) { box.setEnabled(false); },
+        [](QGroupBox& box) {
+            QPalette pal = box.palette();
+            pal.setColor(QPalette::Window, kTerminal2Background);
+            box.setPalette(pal);
+        },
+        [](QGroupBox& box) { box.setFont(QFont(box.font().family(), 14, QFont::Bold)); },
+        [](QGroupBox& box) { box.setCheckable(true); },
+        [](QGroupBox& box) { box.setChecked(false); },
+    };
+    for (QGroupBox* box : {static_cast<QGroupBox*>(&kept), &stock}) {
+        box->resize(400, 200);
+        QPalette pal = box->palette();
+        pal.setColor(QPalette::Window, kTerminal1Background);
+        box->setPalette(pal);
+        box->setAutoFillBackground(true);
+    }
+    for (int i = 0; i < changes.size(); ++i) {
+        changes[i](kept);
+        changes[i](stock);
+        const QImage stockDrawn = stock.grab().toImage();
+        const QImage drawn = kept.grab().toImage();
+        QCOMPARE(drawn, kept.grab().toImage()); // drawn again from what it keeps
+        QVERIFY2(drawn == stockDrawn, qPrintable(QString::number(i)));
+    }
 }
 
 void WindowLayoutTest::onlyPicksAndClicksReachTheTerminal() {
