@@ -37,8 +37,15 @@ QByteArray cleanedAnswer(QByteArray answer) {
     return answer;
 }
 
-QString channelPrefix(const TerminalChannel& ch) {
-    return QStringLiteral("Terminal %1: ").arg(ch.number);
+QString channelPrefix(int number) {
+    return QStringLiteral("Terminal %1: ").arg(number);
+}
+
+// What the frame says with no modem to show: set every tick a port stays closed, so made once.
+const QString& noModemCaption(const TerminalChannel& ch) {
+    static const QString captions[] = {channelPrefix(1) + QStringLiteral("No Modem"),
+                                       channelPrefix(2) + QStringLiteral("No Modem")};
+    return captions[ch.number - 1];
 }
 
 // What received data looks like in a log: the bytes, or their hex form and a line end.
@@ -70,16 +77,23 @@ void logAfter(ChannelView& log, const QByteArray& header, const QByteArray& data
 } // namespace
 
 void Terminal::Timer1_Timer() {
-    for (auto& ch : m_channels)
-        ch->view.setInfoLine(CharacterInfoLine(ch->view.insertCodeText()));
+    // The line follows from the box's text alone, so it is made again only when that changed:
+    // an idle program would otherwise spend a good part of its tick on it.
+    for (auto& ch : m_channels) {
+        const QString code = ch->view.insertCodeText();
+        if (ch->infoLineMadeFrom != code) {
+            ch->view.setInfoLine(CharacterInfoLine(code));
+            ch->infoLineMadeFrom = code;
+        }
+    }
     for (auto& ch : m_channels) {
         if (identify(*ch))
             return;
     }
-    // The design shows this for Terminal 1 only; Terminal 2 says the same of its own port.
+    // Each frame says so of its own closed port.
     for (auto& ch : m_channels) {
         if (!ch->MSComm.PortOpen())
-            ch->view.setFrameCaption(channelPrefix(*ch) + QStringLiteral("No Modem"));
+            ch->view.setFrameCaption(noModemCaption(*ch));
     }
     if (TransmitMode == TransmitModes::On) {
         transmit();
@@ -100,9 +114,9 @@ bool Terminal::identify(TerminalChannel& ch) {
         ch.ModemState = ModemStates::Answered;
         if (received.size() > answer.size())
             ch.view.appendToLog(asLogged(received.mid(answer.size()), ch.view.hexFormatChecked()));
-        ch.view.setFrameCaption(channelPrefix(ch) + (answer.isEmpty()
-                                                         ? QStringLiteral("No Modem")
-                                                         : ansi::decode(cleanedAnswer(answer))));
+        ch.view.setFrameCaption(answer.isEmpty() ? noModemCaption(ch)
+                                                 : channelPrefix(ch.number) +
+                                                       ansi::decode(cleanedAnswer(answer)));
         return true;
     }
     ch.MSComm.writeBytes("ATI3\r");

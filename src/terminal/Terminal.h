@@ -15,7 +15,7 @@ class TransmitView;
 
 // The two terminal channels and what runs over both of them: opening the stored ports at
 // start, port configuration and line status, the poll loop and the user's actions on a
-// channel. Everything runs on one thread. A routine that the design has once per channel is
+// channel. Everything runs on one thread. A routine that exists once per channel is
 // written once, takes the channel and keeps the name of Terminal 1's twin.
 class Terminal : public QObject {
     Q_OBJECT

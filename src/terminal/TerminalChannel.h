@@ -8,6 +8,7 @@
 
 #include <array>
 #include <functional>
+#include <optional>
 
 class ChannelView;
 class SerialControl;
@@ -33,4 +34,6 @@ struct TerminalChannel {
     // Why the port is closed, when it is: the last failure to open it, or its loss.
     QString portProblem;
     CommandHistory history; // the commands sent with "Run"
+    // The code box's text the information line was last made from.
+    std::optional<QString> infoLineMadeFrom;
 };

@@ -5,7 +5,7 @@
 
 #include <QWidget>
 
-// Creates a widget with its design name and place.
+// Creates a widget with its object name and its place, given in twips.
 template <class W, class... Args>
 W* place(QWidget* parent, const char* name, const QRect& inTwips, Args&&... args) {
     auto* w = new W(std::forward<Args>(args)..., parent);

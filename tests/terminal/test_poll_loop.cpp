@@ -53,6 +53,13 @@ void PollLoopTest::identificationTakesTheFirstTicks() {
     rig.tick();
     QCOMPARE(rig.view2.log, QByteArray("\r\nLate Modem\r\n"));
     QCOMPARE(rig.terminal->channel(0).ModemState, qint16(2));
+    // The information line follows its box from one tick to the next, back and forth.
+    rig.view1.insertCode = QStringLiteral("13");
+    rig.tick();
+    QCOMPARE(rig.view1.infoLine, QStringLiteral("DEC=13 HEX=D CHAR=CR (Carriage Return)"));
+    rig.view1.insertCode = QStringLiteral("255");
+    rig.tick();
+    QCOMPARE(rig.view1.infoLine, QStringLiteral("DEC=255 HEX=FF CHAR=\u044F"));
 }
 
 void PollLoopTest::answersAndHowTheyAreShown_data() {
