@@ -229,7 +229,12 @@ bool QtSerialControl::CDHolding() const {
 void QtSerialControl::writeBytes(const QByteArray& bytes) {
     if (!PortOpen() || bytes.isEmpty())
         return;
-    m_port.write(bytes);
+    // The port keeps what the device has not taken yet in blocks the size of each write. A
+    // megabyte block would be fresh memory every time, its pages faulted in as it is filled;
+    // blocks of this size are used again.
+    constexpr qsizetype kWriteSlice = 64 * 1024;
+    for (qsizetype at = 0; at < bytes.size() && PortOpen(); at += kWriteSlice)
+        m_port.write(bytes.constData() + at, std::min(kWriteSlice, bytes.size() - at));
     if (PortOpen())
         m_port.flush();
 }
