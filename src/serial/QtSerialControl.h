@@ -34,8 +34,9 @@ public:
     // How often the input lines are looked at while the port is open, where the driver cannot
     // wait for them to change.
     static constexpr int kLineWatchMs = 20;
-    // What is held of what the device sent until it is read: 100 ms at 40 MB/s.
-    static constexpr qint64 kReadBufferBytes = 4 * 1024 * 1024;
+    // What is held of what the device sent until it is read: two ticks at 40 MB/s, as a relay
+    // that waited a tick for the other port to catch up needs.
+    static constexpr qint64 kReadBufferBytes = 8 * 1024 * 1024;
     // A read this large keeps its buffers for the next; they go back once the bytes stop.
     static constexpr qint64 kStreamBytes = 256 * 1024;
 

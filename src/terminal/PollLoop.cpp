@@ -16,7 +16,10 @@ const QByteArray kCrLf = "\r\n";
 // The most of a modem's answer a frame caption shows; a device that streams at once gets the rest
 // into its log, so nothing is lost and no caption holds megabytes.
 constexpr qsizetype kAnswerShownAtMost = 256;
-constexpr qint64 kRelayBacklog = 256 * 1024;
+// How much a port may still have to send when the relay hands it more. A tick brings up to a
+// few megabytes; under a quarter megabyte the relay passed over every other tick while the last
+// one's bytes were still going out, and so halved its own rate.
+constexpr qint64 kRelayBacklog = 2 * 1024 * 1024;
 
 // The modem's answer to "ATI3" as the frame shows it: control characters and spaces become
 // spaces, the ends are trimmed and the modem's echo of the command is dropped.
