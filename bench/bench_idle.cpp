@@ -282,9 +282,10 @@ int main(int argc, char** argv) {
         {QStringLiteral("Duplink, both ports open on ptys"), kPtys, mainRuns, false, true, true},
         {QStringLiteral("Duplink, both ports on ptys with modem lines"), kLines, mainRuns, false,
          true, true},
-        {QStringLiteral("Duplink, port 1 waiting for its device"), kDevice, 1, false, true, true},
-        {QStringLiteral("Duplink, port 1 a network port waiting to reconnect"), kNetwork, 1, false,
-         true, true},
+        {QStringLiteral("Duplink, port 1 waiting for its device"), kDevice, mainRuns, false, true,
+         true},
+        {QStringLiteral("Duplink, port 1 a network port waiting to reconnect"), kNetwork, mainRuns,
+         false, true, true},
         {QStringLiteral("Duplink, both on ptys, while another process opens and closes a pty "
                         "every 100 ms"),
          kPtys, 1, true},
