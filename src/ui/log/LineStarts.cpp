@@ -4,9 +4,9 @@
 
 qint64 LineStarts::operator[](qsizetype line) const {
     const qsizetype block = line / kBlock;
-    qint64 start = m_blockStarts[size_t(block)];
+    qint64 start = m_blockStarts[block];
     for (qsizetype i = block * kBlock + 1; i <= line; ++i)
-        start += m_steps[size_t(i)];
+        start += m_steps[i];
     return start;
 }
 
@@ -16,10 +16,10 @@ qsizetype LineStarts::countUpTo(qint64 offset) const {
         return 0;
     const qsizetype block = after - m_blockStarts.cbegin() - 1;
     const qsizetype end = std::min(size(), (block + 1) * kBlock);
-    qint64 start = m_blockStarts[size_t(block)];
+    qint64 start = m_blockStarts[block];
     qsizetype line = block * kBlock + 1;
     for (; line < end; ++line) {
-        start += m_steps[size_t(line)];
+        start += m_steps[line];
         if (start > offset)
             break;
     }
@@ -34,7 +34,7 @@ std::vector<qint64> LineStarts::from(qsizetype line) const {
     qint64 start = (*this)[line];
     starts.push_back(start);
     for (qsizetype i = line + 1; i < size(); ++i) {
-        start = i % kBlock == 0 ? m_blockStarts[size_t(i / kBlock)] : start + m_steps[size_t(i)];
+        start = i % kBlock == 0 ? m_blockStarts[i / kBlock] : start + m_steps[i];
         starts.push_back(start);
     }
     return starts;
@@ -55,8 +55,8 @@ void LineStarts::truncate(qsizetype count) {
     if (count >= size())
         return;
     m_last = count > 0 ? (*this)[count - 1] : 0;
-    m_steps.resize(size_t(count));
-    m_blockStarts.resize(size_t((count + kBlock - 1) / kBlock));
+    m_steps.resize(count);
+    m_blockStarts.resize((count + kBlock - 1) / kBlock);
 }
 
 void LineStarts::removeFirst(qsizetype count) {
@@ -65,8 +65,8 @@ void LineStarts::removeFirst(qsizetype count) {
     for (const qint64 start : kept)
         append(start);
     // Fresh, so that the memory of what went goes back.
-    m_steps.shrink_to_fit();
-    m_blockStarts.shrink_to_fit();
+    m_steps.squeeze();
+    m_blockStarts.squeeze();
 }
 
 void LineStarts::shift(qint64 delta) {
@@ -76,8 +76,8 @@ void LineStarts::shift(qint64 delta) {
 }
 
 void LineStarts::clear() {
-    // Assigning {} would keep the vectors' memory; fresh ones give it back.
-    m_blockStarts = std::vector<qint64>();
-    m_steps = std::vector<quint16>();
+    // Fresh lists, so that their memory goes back.
+    m_blockStarts = QList<qint64>();
+    m_steps = QList<quint16>();
     m_last = 0;
 }
