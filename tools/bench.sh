@@ -34,7 +34,9 @@ fi
 quick="${DUPLINK_BENCH_QUICK:-0}"
 results=bench/RESULTS.md
 [ "$quick" != "0" ] && results=build-bench/RESULTS-quick.md
-tables="$(mktemp -d)"
+# Each benchmark's tables wait in the build tree until the results are written.
+tables=build-bench/tables
+rm -rf "$tables" && mkdir -p "$tables"
 summary=""
 failed=0
 start=$SECONDS
@@ -91,6 +93,5 @@ qt=$(dpkg-query -W -f='${Version}' libqt6core6 2>/dev/null || echo unknown)
     echo
     sed '1,/^<!-- findings -->$/d' bench/FINDINGS.md
 } >"$results"
-rm -rf "$tables"
 echo "Results written to $results"
 exit $failed
