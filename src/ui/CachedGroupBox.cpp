@@ -43,7 +43,8 @@ void CachedGroupBox::paintEvent(QPaintEvent* event) {
     }
     QPainter painter(this);
     // Blending rounds by the format drawn on, so the image takes the window's.
-    const auto* window = dynamic_cast<const QImage*>(painter.paintEngine()->paintDevice());
+    const QPaintEngine* engine = painter.paintEngine();
+    const auto* window = engine ? dynamic_cast<const QImage*>(engine->paintDevice()) : nullptr;
     const QImage::Format format = window ? window->format() : QImage::Format_ARGB32_Premultiplied;
     QStyleOptionGroupBox option;
     initStyleOption(&option);
