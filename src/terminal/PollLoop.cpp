@@ -16,10 +16,10 @@ const QByteArray kCrLf = "\r\n";
 // The most of a modem's answer a frame caption shows; a device that streams at once gets the rest
 // into its log, so nothing is lost and no caption holds megabytes.
 constexpr qsizetype kAnswerShownAtMost = 256;
-// How much a port may still have to send when the relay hands it more. A tick brings up to a
-// few megabytes; under a quarter megabyte the relay passed over every other tick while the last
-// one's bytes were still going out, and so halved its own rate.
-constexpr qint64 kRelayBacklog = 2 * 1024 * 1024;
+// What a port may still have to send when the relay hands it more: always the first, and up
+// to the second while it sends fast enough.
+constexpr qint64 kRelayBacklog = 256 * 1024;
+constexpr qint64 kFastRelayBacklog = 2 * 1024 * 1024;
 
 // The modem's answer to "ATI3" as the frame shows it: control characters and spaces become
 // spaces, the ends are trimmed and the modem's echo of the command is dropped.
@@ -38,6 +38,16 @@ QByteArray cleanedAnswer(QByteArray answer) {
     if (answer.startsWith("ATI3"))
         answer.remove(0, 4);
     return answer;
+}
+
+// Whether the relay hands a port more bytes to send: while what it still has would go within
+// two ticks at the rate it sent at since the last, within both bounds. A fast port gets each
+// tick's megabytes though the last tick's are not quite gone (else the relay passes over every
+// other tick and halves its rate); a slow one never holds minutes of data.
+bool mayRelayTo(const TerminalChannel& ch) {
+    const qint64 pending = ch.MSComm.bytesToSend();
+    const qint64 sentSinceLastTick = std::max<qint64>(0, ch.relayPending - pending);
+    return pending < std::clamp(2 * sentSinceLastTick, kRelayBacklog, kFastRelayBacklog);
 }
 
 QString channelPrefix(int number) {
@@ -160,10 +170,12 @@ void Terminal::transmit() {
 
     // A port whose data the other cannot take as fast is read no further until it catches up:
     // the data waits with the device instead of piling up here.
-    const QByteArray r2 = port1.bytesToSend() < kRelayBacklog ? port2.readBytes() : QByteArray();
+    const QByteArray r2 = mayRelayTo(one) ? port2.readBytes() : QByteArray();
     port1.writeBytes(r2);
-    const QByteArray r1 = port2.bytesToSend() < kRelayBacklog ? port1.readBytes() : QByteArray();
+    one.relayPending = port1.bytesToSend();
+    const QByteArray r1 = mayRelayTo(two) ? port1.readBytes() : QByteArray();
     port2.writeBytes(r1);
+    two.relayPending = port2.bytesToSend();
     logRelayed(two, r2);
     logRelayed(one, r1);
 }

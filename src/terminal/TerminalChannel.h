@@ -36,4 +36,6 @@ struct TerminalChannel {
     CommandHistory history; // the commands sent with "Run"
     // The code box's text the information line was last made from.
     std::optional<QString> infoLineMadeFrom;
+    // What the port still had to send once the transmit relay last handed it bytes.
+    qint64 relayPending = 0;
 };
