@@ -2,9 +2,9 @@
 
 #include "text/AnsiCodePage.h"
 #include "text/ModemResult.h"
+#include "text/NextByte.h"
 
 #include <algorithm>
-#include <cstring>
 
 namespace {
 
@@ -17,11 +17,10 @@ QStringList CommandTracker::written(const QByteArray& bytes, qint64 time) {
     QStringList remarks;
     const char* p = bytes.constData();
     const char* const end = p + bytes.size();
-    // The next of each character that means something, found once (many bytes at a time) and
-    // kept until passed.
-    const char* cr = nullptr;
-    const char* backspace = nullptr;
-    const char* slash = nullptr;
+    // The next of each character that means something.
+    NextByte cr('\r', end);
+    NextByte backspace('\b', end);
+    NextByte slash('/', end);
     while (p < end) {
         const char c = *p;
         if (c == '\r') {
@@ -39,15 +38,7 @@ QStringList CommandTracker::written(const QByteArray& bytes, qint64 time) {
         } else {
             // Ordinary characters up to the next that means something are taken as one run: a
             // relay writes megabytes at a time, almost all past the longest command.
-            const auto nextOf = [&](const char*& kept, char wanted) {
-                if (!kept || kept <= p) {
-                    const void* found = std::memchr(p + 1, wanted, size_t(end - p - 1));
-                    kept = found ? static_cast<const char*>(found) : end;
-                }
-                return kept;
-            };
-            const char* run =
-                std::min({nextOf(cr, '\r'), nextOf(backspace, '\b'), nextOf(slash, '/')});
+            const char* run = std::min({cr.from(p + 1), backspace.from(p + 1), slash.from(p + 1)});
             const qsizetype room = std::max<qsizetype>(longestCommand - m_typed.size(), 0);
             m_typed.append(p, std::min<qsizetype>(run - p, room));
             p = run;
