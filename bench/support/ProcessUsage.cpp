@@ -1,5 +1,7 @@
 #include "ProcessUsage.h"
 
+#include "ResidentMemory.h"
+
 #include <QByteArray>
 #include <QFile>
 #include <QList>
@@ -11,17 +13,6 @@
 
 namespace {
 
-qint64 statusKilobytes(const QString& process, const QByteArray& field) {
-    QFile status(QStringLiteral("/proc/%1/status").arg(process));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith(field + ':'))
-            return line.mid(field.size() + 1).trimmed().split(' ').value(0).toLongLong();
-    }
-    return -1;
-}
-
 double seconds(const timeval& t) {
     return double(t.tv_sec) + double(t.tv_usec) / 1e6;
 }
@@ -31,19 +22,19 @@ double seconds(const timeval& t) {
 namespace usage {
 
 qint64 residentBytes() {
-    return statusKilobytes(QStringLiteral("self"), "VmRSS") * 1024;
+    return processStatusKilobytes(QStringLiteral("self"), "VmRSS") * 1024;
 }
 
 qint64 peakResidentBytes() {
-    return statusKilobytes(QStringLiteral("self"), "VmHWM") * 1024;
+    return processStatusKilobytes(QStringLiteral("self"), "VmHWM") * 1024;
 }
 
 qint64 residentBytesOf(qint64 pid) {
-    return statusKilobytes(QString::number(pid), "VmRSS") * 1024;
+    return processStatusKilobytes(QString::number(pid), "VmRSS") * 1024;
 }
 
 qint64 peakResidentBytesOf(qint64 pid) {
-    return statusKilobytes(QString::number(pid), "VmHWM") * 1024;
+    return processStatusKilobytes(QString::number(pid), "VmHWM") * 1024;
 }
 
 double processCpuSeconds() {
